@@ -1,0 +1,20 @@
+// Hands one announcement line to the running IRC client.
+#pragma once
+#include <QString>
+#include <memory>
+
+namespace announce {
+
+class IrcLink {
+public:
+    virtual ~IrcLink() = default;
+    // Makes one inserted value safe for this client's command syntax. CR, LF and NUL are blanked
+    // for every client by the format; this adds what only this client needs (DDE: "|" -> "¦").
+    virtual QString escapeValue(const QString& value) const { return value; }
+    // Delivers one line; true when a client accepted it. Never blocks longer than about 5 s.
+    virtual bool send(const QString& line) = 0;
+};
+
+std::unique_ptr<IrcLink> makeIrcLink(); // this platform's link, chosen by CMake
+
+} // namespace announce
