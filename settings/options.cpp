@@ -1,0 +1,83 @@
+#include "settings/options.h"
+
+#include <QDir>
+
+namespace settings {
+namespace {
+
+bool isDigit(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
+
+// A decimal number: sign, digits with one "." or "," mark, optional exponent.
+std::optional<bool> parseNumberIsNonZero(QStringView text) {
+    qsizetype i = 0;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+        ++i;
+    }
+    bool anyDigit = false;
+    bool nonZero = false;
+    bool seenMark = false;
+    for (; i < text.size(); ++i) {
+        if (isDigit(text[i])) {
+            anyDigit = true;
+            nonZero = nonZero || text[i] != u'0';
+        } else if ((text[i] == u'.' || text[i] == u',') && !seenMark) {
+            seenMark = true;
+        } else {
+            break;
+        }
+    }
+    if (!anyDigit) {
+        return std::nullopt;
+    }
+    if (i < text.size() && (text[i] == u'e' || text[i] == u'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+            ++i;
+        }
+        const qsizetype exponentStart = i;
+        while (i < text.size() && isDigit(text[i])) {
+            ++i;
+        }
+        if (i == exponentStart) {
+            return std::nullopt;
+        }
+    }
+    if (i != text.size()) {
+        return std::nullopt;
+    }
+    return nonZero;
+}
+
+} // namespace
+
+std::optional<bool> parseBoolean(const QString& text) {
+    QStringView trimmed(text);
+    while (!trimmed.isEmpty() && (trimmed.front() == u' ' || trimmed.front() == u'\t')) {
+        trimmed = trimmed.sliced(1);
+    }
+    while (!trimmed.isEmpty() && (trimmed.back() == u' ' || trimmed.back() == u'\t')) {
+        trimmed.chop(1);
+    }
+    if (trimmed.compare(u"true", Qt::CaseInsensitive) == 0) {
+        return true;
+    }
+    if (trimmed.compare(u"false", Qt::CaseInsensitive) == 0) {
+        return false;
+    }
+    return parseNumberIsNonZero(trimmed);
+}
+
+QString booleanText(bool value) {
+    return value ? QStringLiteral("True") : QStringLiteral("False");
+}
+
+QString folderWithSeparator(const QString& folder) {
+    if (folder.isEmpty() || folder.endsWith(u'/') || folder.endsWith(u'\\')) {
+        return folder;
+    }
+    return folder + QDir::separator();
+}
+
+} // namespace settings

@@ -1,0 +1,318 @@
+#include "settings/profile_file.h"
+
+#include "settings/replace_file.h"
+
+#include <fstream>
+#include <iterator>
+#include <optional>
+
+namespace profile {
+namespace {
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+constexpr std::string_view kCrLf = "\r\n";
+
+// One line of the file: content in [begin, end), the line break in [end, next).
+struct Line {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    std::size_t next = 0;
+};
+
+Line lineAt(std::string_view text, std::size_t pos) {
+    Line line{pos, text.find_first_of("\r\n", pos), 0};
+    if (line.end == std::string_view::npos) {
+        line.end = text.size();
+    }
+    line.next = line.end;
+    if (line.next < text.size()) {
+        const bool crLf =
+            text[line.next] == '\r' && line.next + 1 < text.size() && text[line.next + 1] == '\n';
+        line.next += crLf ? 2 : 1;
+    }
+    return line;
+}
+
+// Blanks inside the file.
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\v';
+}
+
+std::string_view trimBlanks(std::string_view s) {
+    while (!s.empty() && isBlank(s.front())) {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && isBlank(s.back())) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
+// Arguments lose only their spaces.
+std::string_view trimSpaces(std::string_view s) {
+    while (!s.empty() && s.front() == ' ') {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && s.back() == ' ') {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
+std::string_view cString(std::string_view s) {
+    return s.substr(0, s.find('\0'));
+}
+
+std::string_view argument(std::string_view s) {
+    return trimSpaces(cString(s));
+}
+
+char asciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool sameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (asciiLower(a[i]) != asciiLower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+enum class Kind { Blank, Comment, Header, Entry };
+
+struct Parsed {
+    Kind kind = Kind::Blank;
+    std::string_view name;
+    std::optional<std::string_view> value; // entries without "=" have none
+};
+
+Parsed parse(std::string_view content) {
+    content = trimBlanks(content);
+    if (content.empty()) {
+        return {};
+    }
+    if (content.front() == ';') {
+        return {Kind::Comment, {}, {}};
+    }
+    if (content.front() == '[') {
+        // Without a "]" the line is an entry, not a header.
+        if (const auto close = content.find(']'); close != std::string_view::npos) {
+            return {Kind::Header, trimBlanks(content.substr(1, close - 1)), {}};
+        }
+    }
+    const auto equals = content.find('=');
+    if (equals == std::string_view::npos) {
+        return {Kind::Entry, content, {}};
+    }
+    return {Kind::Entry, trimBlanks(content.substr(0, equals)),
+            trimBlanks(content.substr(equals + 1))};
+}
+
+// Where a key lives in the first section of its name.
+struct Scan {
+    bool sectionFound = false;
+    Line header;
+    std::optional<Line> lastEntry;
+    std::optional<Line> keyLine;
+    std::string_view keyName; // as spelled in the file
+    std::string_view value;   // trimmed, quotes still on
+};
+
+std::size_t bodyStart(std::string_view text) {
+    return text.starts_with(kUtf8Bom) ? kUtf8Bom.size() : 0;
+}
+
+Scan scan(std::string_view text, std::string_view section, std::string_view key) {
+    Scan found;
+    for (std::size_t pos = bodyStart(text); pos < text.size();) {
+        const Line line = lineAt(text, pos);
+        pos = line.next;
+        const Parsed parsed = parse(text.substr(line.begin, line.end - line.begin));
+        if (parsed.kind == Kind::Header) {
+            if (found.sectionFound) {
+                break; // only the first section of a name counts
+            }
+            if (sameName(parsed.name, section)) {
+                found.sectionFound = true;
+                found.header = line;
+            }
+        } else if (parsed.kind == Kind::Entry && found.sectionFound) {
+            found.lastEntry = line;
+            if (!found.keyLine && parsed.value && sameName(parsed.name, key)) {
+                found.keyLine = line;
+                found.keyName = parsed.name;
+                found.value = *parsed.value;
+            }
+        }
+    }
+    return found;
+}
+
+std::string_view withoutQuotes(std::string_view value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
+        return value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
+std::string fitted(std::string_view text, std::size_t bufferSize, Charset charset) {
+    const std::size_t room = bufferSize == 0 ? 0 : bufferSize - 1;
+    return std::string(text.substr(0, cutLength(text, room, charset)));
+}
+
+bool isContinuation(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
+
+std::size_t sequenceLength(unsigned char lead) {
+    if ((lead & 0xE0) == 0xC0) {
+        return 2;
+    }
+    if ((lead & 0xF0) == 0xE0) {
+        return 3;
+    }
+    if ((lead & 0xF8) == 0xF0) {
+        return 4;
+    }
+    return 1;
+}
+
+struct Loaded {
+    bool ok = false;     // false: the file exists but cannot be read
+    bool exists = false; // false: there is no file, which reads as empty
+    std::string bytes;
+};
+
+Loaded load(const std::filesystem::path& file) {
+    std::error_code error;
+    const auto status = std::filesystem::status(file, error);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        return {true, false, {}};
+    }
+    if (error || status.type() != std::filesystem::file_type::regular) {
+        return {};
+    }
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        return {};
+    }
+    Loaded loaded{true, true, {}};
+    loaded.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        return {};
+    }
+    return loaded;
+}
+
+} // namespace
+
+std::size_t cutLength(std::string_view text, std::size_t maxBytes, Charset charset) {
+    if (text.size() <= maxBytes) {
+        return text.size();
+    }
+    if (charset == Charset::SingleByte) {
+        return maxBytes;
+    }
+    // Step back to the lead byte of the character the cut falls into, if it is one; stray
+    // continuation bytes are cut like any other byte.
+    std::size_t lead = maxBytes;
+    while (lead > 0 && maxBytes - lead < 3 &&
+           isContinuation(static_cast<unsigned char>(text[lead]))) {
+        --lead;
+    }
+    const auto leadByte = static_cast<unsigned char>(text[lead]);
+    if (lead < maxBytes && lead + sequenceLength(leadByte) > maxBytes) {
+        return lead;
+    }
+    return maxBytes;
+}
+
+std::string readString(std::string_view text, std::string_view section, std::string_view key,
+                       std::string_view defaultValue, std::size_t bufferSize, Charset charset) {
+    const Scan found = isEditable(text) ? scan(text, argument(section), argument(key)) : Scan{};
+    if (found.keyLine) {
+        return fitted(withoutQuotes(cString(found.value)), bufferSize, charset);
+    }
+    std::string_view fallback = cString(defaultValue);
+    while (!fallback.empty() && fallback.back() == ' ') {
+        fallback.remove_suffix(1);
+    }
+    return fitted(fallback, bufferSize, charset);
+}
+
+std::string writeString(std::string_view text, std::string_view section, std::string_view key,
+                        std::string_view value) {
+    const std::string_view sectionName = argument(section);
+    const std::string_view keyName = argument(key);
+    const std::string_view newValue = cString(value);
+    const Scan found = scan(text, sectionName, keyName);
+
+    std::string result(text);
+    if (found.keyLine) {
+        const Line line = *found.keyLine;
+        std::string replacement(found.keyName);
+        replacement.append("=").append(newValue).append(kCrLf);
+        return result.replace(line.begin, line.next - line.begin, replacement);
+    }
+
+    std::string entry(keyName);
+    entry.append("=").append(newValue).append(kCrLf);
+    if (found.sectionFound) {
+        // Right after the section's last entry, so trailing comments and blank lines stay
+        // below it; a last line without a line break gets one.
+        const Line after = found.lastEntry ? *found.lastEntry : found.header;
+        if (after.next == after.end) {
+            entry.insert(0, kCrLf);
+        }
+        return result.insert(after.next, entry);
+    }
+
+    const bool endsInLineBreak = result.ends_with('\n') || result.ends_with('\r');
+    if (result.size() > bodyStart(result) && !endsInLineBreak) {
+        result.append(kCrLf);
+    }
+    result.append("[").append(sectionName).append("]").append(kCrLf).append(entry);
+    return result;
+}
+
+bool isEditable(std::string_view text) {
+    return !text.starts_with("\xFF\xFE") && !text.starts_with("\xFE\xFF");
+}
+
+std::string readFileString(const std::filesystem::path& file, std::string_view section,
+                           std::string_view key, std::string_view defaultValue,
+                           std::size_t bufferSize, Charset charset) {
+    const Loaded loaded = load(file);
+    return readString(loaded.ok ? loaded.bytes : std::string(), section, key, defaultValue,
+                      bufferSize, charset);
+}
+
+bool writeFileString(const std::filesystem::path& file, std::string_view section,
+                     std::string_view key, std::string_view value) {
+    // Write through a symbolic link rather than replacing the link itself.
+    std::error_code error;
+    std::filesystem::path target = file;
+    if (std::filesystem::is_symlink(file, error)) {
+        target = std::filesystem::canonical(file, error);
+        if (error) {
+            return false;
+        }
+    }
+    const Loaded loaded = load(target);
+    if (!loaded.ok || !isEditable(loaded.bytes)) {
+        return false;
+    }
+    const std::string updated = writeString(loaded.bytes, section, key, value);
+    if (loaded.exists && updated == loaded.bytes) {
+        return true;
+    }
+    return replaceFile(target, updated);
+}
+
+} // namespace profile

@@ -1,0 +1,160 @@
+#include "settings/ini.h"
+#include "settings/options.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+using mOpenSave::ReadINI;
+using mOpenSave::WriteINI;
+
+namespace {
+
+QByteArray bytesOf(const QString& file) {
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A settings file as the IRC client leaves it: comments, blank lines, spacing, CRLF.
+const QByteArray kMircIni =
+    QByteArrayLiteral("; mIRC settings\r\n"
+                      "[mirc]\r\n"
+                      "user=Vasya\r\n"
+                      "nick = Вася\r\n"
+                      "host=RusNetSERVER:irc.rus.net:6667GROUP:RusNet\r\n"
+                      "\r\n"
+                      "[text]\r\n"
+                      "accept=*.bmp,*.gif,*.jpg,*.mp3,*.ogg,*.txt\r\n"
+                      "ignore=*.exe,*.com,*.bat\r\n"
+                      "\r\n"
+                      "[options]\r\n"
+                      "n0=1,1,0,1,0,0,300,0,0,0,1,0,0,0,0,0,1,0,0,0,4096,0,0,0,0,0,1,0,0\r\n"
+                      ";n1=old\r\n"
+                      "n2=0,0,0,0,0,1,0,0,0,0,0,0,0,0,1,0,1,0,0,0,0,0,0,0,0,1,1,0,0\r\n");
+
+const QString kSection = QStringLiteral("Tunelark");
+
+class Ini : public testing::Test {
+protected:
+    QTemporaryDir temp;
+    QString ini = temp.filePath(QStringLiteral("mirc.ini"));
+
+    void writeKey(const char* key, const QString& value) {
+        QString text = value;
+        WriteINI(ini, kSection, QString::fromLatin1(key), text);
+    }
+};
+
+TEST_F(Ini, ForeignFileKeepsEveryByteButOurSection) {
+    QFile f(ini);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(kMircIni);
+    f.close();
+    const QString format = QStringLiteral("/me слушает !артист - !название [!время]");
+    writeKey("Repeat", QStringLiteral("True"));
+    writeKey("Format", format);
+    writeKey("Repeat", QStringLiteral("False"));
+    EXPECT_EQ(bytesOf(ini),
+              kMircIni + "[Tunelark]\r\nRepeat=False\r\nFormat=" + format.toUtf8() + "\r\n");
+    EXPECT_EQ(ReadINI(ini, QStringLiteral("TUNELARK"), QStringLiteral("format"), {}), format);
+    EXPECT_EQ(ReadINI(ini, kSection, QStringLiteral("Repeat"), {}), QStringLiteral("False"));
+    EXPECT_EQ(ReadINI(ini, QStringLiteral("mirc"), QStringLiteral("nick"), {}),
+              QStringLiteral("Вася"));
+}
+
+TEST_F(Ini, MissingFileGivesDefaultWithoutTrailingSpaces) {
+    EXPECT_EQ(ReadINI(ini, kSection, QStringLiteral("Format"), QStringLiteral(" a b  ")),
+              QStringLiteral(" a b"));
+    EXPECT_FALSE(QFile::exists(ini));
+}
+
+TEST_F(Ini, LongValuesComeBackCutAtACharacter) {
+    writeKey("Ascii", QString(300, u'x'));
+    writeKey("Cyrillic", u'a' + QString(300, u'ж'));
+    EXPECT_EQ(ReadINI(ini, kSection, QStringLiteral("Ascii"), {}), QString(254, u'x'));
+    EXPECT_EQ(ReadINI(ini, kSection, QStringLiteral("Cyrillic"), {}), u'a' + QString(126, u'ж'));
+}
+
+TEST_F(Ini, LineBreaksBecomeBlanksInFileAndCallerText) {
+    const struct {
+        QString value;
+        QString cleaned;
+    } cases[] = {
+        {QStringLiteral("a\r\nb"), QStringLiteral("a  b")},
+        {QStringLiteral("a\n\rb\r"), QStringLiteral("a  b ")},
+        {QStringLiteral("a\nb"), QStringLiteral("a b")},
+    };
+    for (const auto& c : cases) {
+        QString value = c.value;
+        WriteINI(ini, kSection, QStringLiteral("Format"), value);
+        EXPECT_EQ(value, c.cleaned);
+        EXPECT_EQ(bytesOf(ini), "[Tunelark]\r\nFormat=" + c.cleaned.toUtf8() + "\r\n");
+    }
+}
+
+TEST(Options, BooleanRule) {
+    const struct {
+        const char16_t* text;
+        std::optional<bool> expected;
+    } cases[] = {
+        {u"True", true},
+        {u"FALSE", false},
+        {u"tRuE", true},
+        {u" true\t", true},
+        {u"0", false},
+        {u"1", true},
+        {u"-1", true},
+        {u"-0", false},
+        {u"+7", true},
+        {u"1.5", true},
+        {u"0.0", false},
+        {u"0,5", true},
+        {u".5", true},
+        {u"1e3", true},
+        {u"0E-2", false},
+        {u"", std::nullopt},
+        {u" ", std::nullopt},
+        {u"yes", std::nullopt},
+        {u"on", std::nullopt},
+        {u"tru", std::nullopt},
+        {u"true1", std::nullopt},
+        {u"1.2.3", std::nullopt},
+        {u"+", std::nullopt},
+        {u".", std::nullopt},
+        {u"1e", std::nullopt},
+        {u"1 0", std::nullopt},
+        {u"0x1", std::nullopt},
+        {u"&H1", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(settings::parseBoolean(QString::fromUtf16(c.text)), c.expected)
+            << QString::fromUtf16(c.text).toStdString();
+    }
+    for (const bool value : {true, false}) {
+        EXPECT_EQ(settings::parseBoolean(settings::booleanText(value)), value);
+    }
+    EXPECT_EQ(settings::booleanText(true), QStringLiteral("True"));
+    EXPECT_EQ(settings::booleanText(false), QStringLiteral("False"));
+}
+
+TEST(Options, FolderGetsOneNativeSeparator) {
+    const QString sep = QDir::separator();
+    const struct {
+        QString folder;
+        QString expected;
+    } cases[] = {
+        {QStringLiteral("/opt/tunelark"), QStringLiteral("/opt/tunelark") + sep},
+        {QStringLiteral("/"), QStringLiteral("/")},
+        {QStringLiteral("/opt/tunelark/"), QStringLiteral("/opt/tunelark/")},
+        {QStringLiteral("C:\\Apps"), QStringLiteral("C:\\Apps") + sep},
+        {QStringLiteral("C:\\"), QStringLiteral("C:\\")},
+        {QString(), QString()},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(settings::folderWithSeparator(c.folder), c.expected) << c.folder.toStdString();
+    }
+}
+
+} // namespace
