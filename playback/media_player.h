@@ -1,0 +1,162 @@
+#pragma once
+
+#include "playback/play_state.h"
+
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <deque>
+#include <optional>
+#include <vector>
+
+struct mpv_handle;
+struct mpv_event;
+
+namespace playback {
+
+// How the engine shows itself: into a native window, or headless (no wid).
+struct EngineOptions {
+    std::optional<qint64> wid;
+    QString vo; // empty: the engine's own choice
+    QString ao;
+};
+
+// One entry of the current playlist. The id stays with the entry when the order is shuffled.
+struct MediaItem {
+    qint64 id = -1;
+    QString sourceURL;
+    QString name;
+};
+
+// The embedded media engine, offering the operations the window drives it with.
+// Every operation is safe to call when the engine could not start or has shut down:
+// reads then give empty values and commands do nothing.
+class MediaPlayer : public QObject {
+    Q_OBJECT
+public:
+    explicit MediaPlayer(const EngineOptions& options, QObject* parent = nullptr);
+    ~MediaPlayer() override;
+
+    // Loads a media file, a playlist file (.m3u, .m3u8, .pls) or an address as the current
+    // playlist; playback starts when autoStart is on. Empty text unloads.
+    void setURL(const QString& url);
+    QString URL() const { return m_url; }
+
+    class Playlist {
+    public:
+        void clear();
+        int count() const;
+        std::optional<MediaItem> Item(int index) const; // none outside 0..count-1
+
+    private:
+        friend class MediaPlayer;
+        explicit Playlist(MediaPlayer& p) : m_p(p) {}
+        MediaPlayer& m_p;
+    };
+
+    class Controls {
+    public:
+        void play();
+        void pause();
+        void stop();
+        void next();
+        void previous();
+        void playItem(const MediaItem& item);
+
+    private:
+        friend class MediaPlayer;
+        explicit Controls(MediaPlayer& p) : m_p(p) {}
+        MediaPlayer& m_p;
+    };
+
+    class Settings {
+    public:
+        bool autoStart() const { return m_autoStart; }
+        void setAutoStart(bool on) { m_autoStart = on; }
+        bool getMode(const QString& mode) const;
+        void setMode(const QString& mode, bool on); // "loop" or "shuffle"
+        int volume() const;
+        void setVolume(int volume); // clamped to 0..100
+
+    private:
+        friend class MediaPlayer;
+        explicit Settings(MediaPlayer& p) : m_p(p) {}
+        MediaPlayer& m_p;
+        bool m_autoStart = true;
+        bool m_loop = false;
+        bool m_shuffle = false;
+    };
+
+    // The item now loaded; every read is empty text when there is none.
+    class Media {
+    public:
+        QString sourceURL() const;
+        QString name() const;
+        QString durationString() const;
+        QString
+        getItemInfo(const QString& attribute) const; // "Author", "Bitrate", "FileSize", "FileType"
+
+    private:
+        friend class MediaPlayer;
+        explicit Media(MediaPlayer& p) : m_p(p) {}
+        MediaPlayer& m_p;
+    };
+
+    Playlist currentPlaylist{*this};
+    Controls controls{*this};
+    Settings settings{*this};
+    Media currentMedia{*this};
+
+    bool isRunning() const { return m_mpv != nullptr; }
+
+signals:
+    // The control's state codes: 1 stopped, 2 paused, 3 playing, 8 media ended, 9 transitioning,
+    // 10 ready.
+    void PlayStateChange(int NewState);
+
+private:
+    struct Entry {
+        qint64 id = -1;
+        QString filename;
+        QString title;
+    };
+
+    static void onWakeup(void* self);
+    void drainEvents();
+    void handleEvent(const mpv_event& event);
+    void emitPending();
+
+    bool command(std::initializer_list<const char*> args);
+    bool setProperty(const char* name, const QString& value);
+    QString stringProperty(const char* name) const;
+    std::optional<qint64> intProperty(const char* name) const;
+    std::optional<double> doubleProperty(const char* name) const;
+    bool flagProperty(const char* name) const;
+    std::vector<Entry> readPlaylist() const;
+    int engineIndexOf(qint64 id) const;
+    void playEngineIndex(int index);
+    void ensureItems() const;
+    bool hasCurrentMedia() const;
+    qint64 playingId() const;
+
+    mpv_handle* m_mpv = nullptr;
+    QString m_url;
+    PlayStateMachine m_state;
+    std::deque<int> m_pendingStates;
+    bool m_emitting = false;
+    std::atomic<bool> m_wakeupPending{false};
+
+    // The playlist in the order it was loaded; the engine's own order may be shuffled.
+    mutable std::vector<MediaItem> m_items;
+    mutable bool m_itemsStale = true;
+    bool m_freshOrder = true;
+    qint64 m_resumeId = -1; // the entry that Play restarts after Stop
+};
+
+// Display text of a length in seconds: "MM:SS", or "HH:MM:SS" from one hour on; seconds truncated.
+QString durationText(std::optional<double> seconds);
+// Display name of an entry: its playlist title, else its file name without the extension.
+QString entryName(const QString& filename, const QString& title);
+
+} // namespace playback

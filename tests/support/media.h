@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <ostream>
+
+#include <functional>
+
+// Readable test failures for Qt's text types.
+void PrintTo(const QString& text, std::ostream* out);
+void PrintTo(const QStringList& list, std::ostream* out);
+
+namespace testsupport {
+
+// Small media made once per test process with ffmpeg, in a temporary folder:
+// tagged.mp3 (artist "Ария", title "Беспечный ангел", 128k, 5 s), upper.ogg (tags as Ogg stores
+// them, upper case), untagged.ogg, short.mkv (video with sound, 20 s), almost-minute.ogg (59.6 s),
+// over-hour.ogg (1 h 2 min 5.4 s), list.m3u (#EXTINF titles, relative paths), list.pls.
+// Fails the current test when ffmpeg cannot make them.
+QString mediaDir();
+QString media(const QString& name);
+
+// Runs the event loop until pred holds or timeoutMs passes; returns whether it holds.
+bool waitUntil(const std::function<bool()>& pred, int timeoutMs = 15000);
+
+} // namespace testsupport
