@@ -1,6 +1,7 @@
 #include "announce/hexchat_dbus_unix.h"
 #include "announce/irc_link.h"
 #include "peer_process.h"
+#include "scoped_env.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -14,35 +15,11 @@
 #include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
+using announce_test::ScopedEnv;
 
 namespace {
 
 const QString fakeHexchat = QString::fromUtf8(ANNOUNCE_TEST_DIR "/fake_hexchat.py");
-
-// Sets an environment variable for one test and puts the old value back after it.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const QByteArray& value)
-        : name_(name), had_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name)) {
-        if (value.isNull())
-            qunsetenv(name);
-        else
-            qputenv(name, value);
-    }
-    ~ScopedEnv() {
-        if (had_)
-            qputenv(name_, old_);
-        else
-            qunsetenv(name_);
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    const char* name_;
-    bool had_;
-    QByteArray old_;
-};
 
 // A private session bus with the fake HexChat on it; the link is pointed at that bus only.
 class HexchatBus : public testing::Test {
