@@ -1,0 +1,397 @@
+#include "app/main_window.h"
+
+#include "announce/format.h"
+#include "announce/irc_link.h"
+#include "announce/song_file.h"
+#include "app/show_open.h"
+#include "settings/ini.h"
+#include "settings/options.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDropEvent>
+#include <QGuiApplication>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QUrl>
+
+namespace {
+
+const QString kSection = QStringLiteral("Tunelark");
+const QString kTitle = QStringLiteral("Tunelark");
+
+// Places in pixels (the window's layout at 15 twips per pixel).
+constexpr QRect kPlayerRect{0, 100, 439, 369};
+constexpr QRect kListRect{440, 0, 253, 472};
+constexpr QRect kLabelRect{482, 422, 157, 23};
+constexpr int kFieldWidth = 441, kFieldHeight = 19, kFieldStep = 20;
+constexpr QSize kClientSize{692, 471};
+constexpr QPoint kClientPos{189, 214};
+
+// The first dropped local file, if the drop carries a file list at all.
+QString firstDroppedFile(const QMimeData* mime) {
+    if (!mime || !mime->hasUrls())
+        return {};
+    const QList<QUrl> urls = mime->urls();
+    return !urls.isEmpty() && urls.first().isLocalFile() ? urls.first().toLocalFile() : QString();
+}
+
+announce::NowPlaying snapshotOf(const playback::MediaPlayer& player) {
+    const auto& media = player.currentMedia;
+    return {media.getItemInfo(QStringLiteral("Author")),
+            media.name(),
+            media.durationString(),
+            media.getItemInfo(QStringLiteral("Bitrate")),
+            media.getItemInfo(QStringLiteral("FileSize")),
+            media.sourceURL(),
+            media.getItemInfo(QStringLiteral("FileType"))};
+}
+
+} // namespace
+
+Main::Main(MainOptions options) : m_options(std::move(options)) {
+    if (!m_options.link)
+        m_options.link = announce::makeIrcLink();
+    setWindowTitle(kTitle);
+    setAcceptDrops(true);
+    buildControls();
+    buildMenus();
+    buildHotkeys();
+
+    // The engine draws into the player area where the platform has native child windows.
+    playback::EngineOptions engine{std::nullopt, m_options.vo, m_options.ao};
+    const QString platform = QGuiApplication::platformName();
+    if (platform == u"xcb" || platform == u"windows")
+        engine.wid = static_cast<qint64>(WindowsMediaPlayer1Area->winId());
+    WindowsMediaPlayer1 = std::make_unique<playback::MediaPlayer>(engine);
+    connect(WindowsMediaPlayer1.get(), &playback::MediaPlayer::PlayStateChange, this,
+            &Main::WindowsMediaPlayer1_PlayStateChange);
+
+    Form_Load();
+}
+
+Main::~Main() {
+    // The engine's window lives inside the player area: it must go first.
+    WindowsMediaPlayer1.reset();
+}
+
+void Main::buildControls() {
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(kClientSize);
+    client->setStyleSheet(
+        QStringLiteral("QLineEdit, QListWidget { color: #FFFFFF; background: #000000; }"));
+    setCentralWidget(client);
+
+    WindowsMediaPlayer1Area = new QWidget(client);
+    WindowsMediaPlayer1Area->setObjectName(QStringLiteral("WindowsMediaPlayer1"));
+    WindowsMediaPlayer1Area->setGeometry(kPlayerRect);
+    WindowsMediaPlayer1Area->setAttribute(Qt::WA_NativeWindow);
+    WindowsMediaPlayer1Area->setAttribute(Qt::WA_DontCreateNativeAncestors);
+    WindowsMediaPlayer1Area->setFocusPolicy(Qt::StrongFocus);
+    WindowsMediaPlayer1Area->setAutoFillBackground(true);
+    QPalette black = WindowsMediaPlayer1Area->palette();
+    black.setColor(QPalette::Window, Qt::black);
+    WindowsMediaPlayer1Area->setPalette(black);
+
+    for (int i = 0; i < int(Text.size()); ++i) {
+        auto* field = new QLineEdit(client);
+        field->setObjectName(QStringLiteral("Text(%1)").arg(i));
+        field->setGeometry(0, i * kFieldStep, kFieldWidth, kFieldHeight);
+        field->setReadOnly(true);
+        field->setAcceptDrops(false); // a dropped file goes to the window, not into the text
+        Text[i] = field;
+    }
+
+    Label1 = new QLabel(client);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(kLabelRect);
+    Label1->hide();
+
+    List1 = new QListWidget(client);
+    List1->setObjectName(QStringLiteral("List1"));
+    List1->setGeometry(kListRect);
+    List1->setSelectionMode(QAbstractItemView::SingleSelection);
+    List1->setUniformItemSizes(true);
+    List1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(List1, &QListWidget::itemDoubleClicked, this, &Main::List1_DblClick);
+    connect(List1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { mnList->popup(List1->viewport()->mapToGlobal(pos)); });
+
+    QWidget::setTabOrder(WindowsMediaPlayer1Area, Text[0]);
+    for (int i = 0; i + 1 < int(Text.size()); ++i)
+        QWidget::setTabOrder(Text[i], Text[i + 1]);
+    QWidget::setTabOrder(Text[4], List1);
+}
+
+void Main::buildMenus() {
+    auto item = [this](QMenu* menu, const char* name, const QString& caption,
+                       void (Main::*handler)(), bool checkable = false) {
+        QAction* action = menu->addAction(caption);
+        action->setObjectName(QLatin1String(name));
+        action->setCheckable(checkable);
+        connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+    auto separator = [](QMenu* menu, const char* name) {
+        QAction* action = menu->addSeparator();
+        action->setObjectName(QLatin1String(name));
+        return action;
+    };
+    auto menu = [this](const char* name, const QString& caption) {
+        QMenu* m = menuBar()->addMenu(caption);
+        m->setObjectName(QLatin1String(name));
+        m->menuAction()->setObjectName(QLatin1String(name));
+        return m;
+    };
+
+    mnFile = menu("mnFile", QStringLiteral("&Файл"));
+    mnOpen = item(mnFile, "mnOpen", QStringLiteral("&Открыть"), &Main::mnOpen_Click);
+    mnR0 = separator(mnFile, "mnR0");
+    mnExit = item(mnFile, "mnExit", QStringLiteral("&Выход"), &Main::mnExit_Click);
+
+    mnPlaying = menu("mnPlaying", QStringLiteral("&Воспроизведение"));
+    mnPlay = item(mnPlaying, "mnPlay", QStringLiteral("&Воспроизведение"), &Main::mnPlay_Click);
+    mnPause = item(mnPlaying, "mnPause", QStringLiteral("&Пауза"), &Main::mnPause_Click);
+    mnStop = item(mnPlaying, "mnStop", QStringLiteral("&Остановить"), &Main::mnStop_Click);
+    mnR1 = separator(mnPlaying, "mnR1");
+    mnAutoStart = item(mnPlaying, "mnAutoStart", QStringLiteral("А&втостарт"),
+                       &Main::mnAutoStart_Click, true);
+    mnRandom =
+        item(mnPlaying, "mnRandom", QStringLiteral("&Случайно"), &Main::mnRandom_Click, true);
+    mnRepeat =
+        item(mnPlaying, "mnRepeat", QStringLiteral("&Автоповтор"), &Main::mnRepeat_Click, true);
+
+    mnSongName = menu("mnSongName", QStringLiteral("&Название песни"));
+    mnPrintSongName = item(mnSongName, "mnPrintSongName", QStringLiteral("&Написать"),
+                           &Main::mnPrintSongName_Click);
+    mnFormat = item(mnSongName, "mnFormat", QStringLiteral("&Форма записи"), &Main::mnFormat_Click);
+    mnR2 = separator(mnSongName, "mnR2");
+    mnAutoPrint = item(mnSongName, "mnAutoPrint", QStringLiteral("&Писать автоматически"),
+                       &Main::mnAutoPrint_Click, true);
+
+    // Not on the menu bar: it is the playlist view's context menu.
+    mnList = menu("mnList", QStringLiteral("&Меню списка"));
+    mnList->menuAction()->setVisible(false);
+    mnClearList =
+        item(mnList, "mnClearList", QStringLiteral("&Очистить список"), &Main::mnClearList_Click);
+}
+
+void Main::buildHotkeys() {
+    auto hotkey = [this](Qt::Key key, const char* name, auto handler) {
+        auto* action = new QAction(this);
+        action->setObjectName(QLatin1String(name));
+        action->setShortcut(QKeySequence(key));
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, handler);
+        addAction(action);
+    };
+    hotkey(Qt::Key_F7, "hkPrevious", [this] { WindowsMediaPlayer1->controls.previous(); });
+    hotkey(Qt::Key_F8, "hkNext", [this] { WindowsMediaPlayer1->controls.next(); });
+    hotkey(Qt::Key_F11, "hkVolumeDown", [this] {
+        auto& settings = WindowsMediaPlayer1->settings;
+        settings.setVolume(settings.volume() - 4);
+    });
+    hotkey(Qt::Key_F12, "hkVolumeUp", [this] {
+        auto& settings = WindowsMediaPlayer1->settings;
+        settings.setVolume(settings.volume() + 4);
+    });
+}
+
+QString Main::programFolder() const {
+    const QString folder = m_options.programFolder.isEmpty()
+                               ? QCoreApplication::applicationDirPath()
+                               : m_options.programFolder;
+    return settings::folderWithSeparator(folder);
+}
+
+// Startup and shutdown
+
+void Main::Form_Load() {
+    fnINI = programFolder() + QStringLiteral("mirc.ini");
+    auto restore = [this](QAction* mark, const char* key) {
+        if (const auto on = settings::parseBoolean(
+                mOpenSave::ReadINI(fnINI, kSection, QLatin1String(key), QStringLiteral("False"))))
+            mark->setChecked(*on);
+    };
+    auto& settings = WindowsMediaPlayer1->settings;
+    restore(mnRepeat, "Repeat");
+    settings.setMode(QStringLiteral("loop"), mnRepeat->isChecked());
+    restore(mnAutoStart, "AutoStart");
+    settings.setAutoStart(mnAutoStart->isChecked());
+    restore(mnRandom, "Random");
+    settings.setMode(QStringLiteral("shuffle"), mnRandom->isChecked());
+    restore(mnAutoPrint, "AutoPrint");
+    Format =
+        mOpenSave::ReadINI(fnINI, kSection, QStringLiteral("Format"), announce::defaultFormat());
+    FN = programFolder() + QStringLiteral("SongName.txt");
+
+    const QSize frame(kClientSize.width(), kClientSize.height() + menuBar()->sizeHint().height());
+    setFixedSize(frame);
+    move(kClientPos - QPoint(0, menuBar()->sizeHint().height()));
+}
+
+void Main::Form_Unload() {
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    auto save = [this](QAction* mark, const char* key) {
+        QString value = settings::booleanText(mark->isChecked());
+        mOpenSave::WriteINI(fnINI, kSection, QLatin1String(key), value);
+    };
+    save(mnRepeat, "Repeat");
+    save(mnAutoStart, "AutoStart");
+    save(mnRandom, "Random");
+    save(mnAutoPrint, "AutoPrint");
+}
+
+void Main::closeEvent(QCloseEvent* event) {
+    Form_Unload();
+    event->accept();
+}
+
+void Main::mnExit_Click() {
+    close();
+}
+
+// Playlist loading
+
+void Main::fOpenFile(const QString& FileName) {
+    auto& player = *WindowsMediaPlayer1;
+    player.currentPlaylist.clear();
+    List1->clear();
+    player.setURL(FileName);
+    const int count = player.currentPlaylist.count();
+    QStringList names;
+    names.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        if (const auto item = player.currentPlaylist.Item(i))
+            names << item->name;
+    }
+    List1->addItems(names);
+}
+
+void Main::mnOpen_Click() {
+    // Cancel keeps what is loaded.
+    const QString file = mOpenSave::ShowOpen(QStringLiteral("Все файлы|*.*"),
+                                             QStringLiteral("Открыть"), programFolder());
+    if (!file.isEmpty())
+        fOpenFile(file);
+}
+
+void Main::dragEnterEvent(QDragEnterEvent* event) {
+    if (!firstDroppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void Main::dragMoveEvent(QDragMoveEvent* event) {
+    if (!firstDroppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void Main::dropEvent(QDropEvent* event) {
+    const QString file = firstDroppedFile(event->mimeData());
+    if (file.isEmpty())
+        return;
+    event->acceptProposedAction();
+    Form_OLEDragDrop(file);
+}
+
+void Main::Form_OLEDragDrop(const QString& firstFile) {
+    fOpenFile(firstFile);
+}
+
+void Main::List1_DblClick() {
+    const QList<QListWidgetItem*> selected = List1->selectedItems();
+    if (selected.isEmpty())
+        return;
+    if (const auto item = WindowsMediaPlayer1->currentPlaylist.Item(List1->row(selected.first())))
+        WindowsMediaPlayer1->controls.playItem(*item);
+}
+
+void Main::mnClearList_Click() {
+    WindowsMediaPlayer1->currentPlaylist.clear();
+    List1->clear();
+}
+
+// Transport and play options
+
+void Main::mnPlay_Click() {
+    WindowsMediaPlayer1->controls.play();
+}
+
+void Main::mnPause_Click() {
+    WindowsMediaPlayer1->controls.pause();
+}
+
+void Main::mnStop_Click() {
+    WindowsMediaPlayer1->controls.stop();
+}
+
+// Qt has already inverted the check mark when the handler runs.
+void Main::mnRepeat_Click() {
+    WindowsMediaPlayer1->settings.setMode(QStringLiteral("loop"), mnRepeat->isChecked());
+}
+
+void Main::mnRandom_Click() {
+    WindowsMediaPlayer1->settings.setMode(QStringLiteral("shuffle"), mnRandom->isChecked());
+}
+
+void Main::mnAutoStart_Click() {
+    WindowsMediaPlayer1->settings.setAutoStart(mnAutoStart->isChecked());
+}
+
+// Now playing
+
+void Main::WindowsMediaPlayer1_PlayStateChange(int NewState) {
+    if (NewState != playback::psPlaying)
+        return;
+    if (mnAutoPrint->isChecked())
+        PrintSongName();
+    const announce::NowPlaying track = snapshotOf(*WindowsMediaPlayer1);
+    const QString fields[] = {track.sourceURL, track.author, track.name, track.durationString,
+                              track.bitrate};
+    for (int i = 0; i < int(Text.size()); ++i)
+        Text[i]->setText(fields[i]);
+    announce::writeSongFile(FN, track);
+}
+
+// The mark is the option; Qt has inverted it, and nothing else happens now.
+void Main::mnAutoPrint_Click() {}
+
+void Main::mnPrintSongName_Click() {
+    PrintSongName();
+}
+
+void Main::PrintSongName() {
+    const announce::NowPlaying track = snapshotOf(*WindowsMediaPlayer1);
+    if (track.sourceURL.isEmpty())
+        return; // nothing loaded, nothing to tell
+    SL = announce::buildLine(Format, track, *m_options.link);
+    SendToMirc(SL);
+}
+
+void Main::SendToMirc(const QString& text) {
+    if (m_options.link->send(text))
+        return;
+    QMessageBox box(QMessageBox::NoIcon, kTitle, QStringLiteral("mIRC не найден!"), QMessageBox::Ok,
+                    this);
+    box.exec();
+}
+
+void Main::mnFormat_Click() {
+    bool ok = false;
+    QString answer = QInputDialog::getText(this, QStringLiteral("Tunelark - Запрос"),
+                                           QStringLiteral("Введите новый формат:"),
+                                           QLineEdit::Normal, Format, &ok);
+    if (!ok || answer.isEmpty())
+        return;
+    mOpenSave::WriteINI(fnINI, kSection, QStringLiteral("Format"), answer);
+    Format = answer;
+}

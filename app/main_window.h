@@ -1,0 +1,104 @@
+#pragma once
+
+#include "announce/irc_link.h"
+#include "playback/media_player.h"
+
+#include <QMainWindow>
+#include <QString>
+
+#include <array>
+#include <memory>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+
+// What a test changes about the program's surroundings; the program itself uses the defaults.
+struct MainOptions {
+    QString programFolder;                   // empty: the executable's folder
+    QString vo;                              // engine video output; empty: its own choice
+    QString ao;                              // engine audio output
+    std::unique_ptr<announce::IrcLink> link; // empty: this platform's IRC client link
+};
+
+// The program's one window: the player, the now-playing fields, the playlist and the menus.
+class Main : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit Main(MainOptions options = {});
+    ~Main() override;
+
+    void fOpenFile(const QString& FileName);
+
+    QString FN;     // the song-name file
+    QString fnINI;  // the settings file
+    QString Format; // the announcement format
+    QString SL;     // the last announcement line built
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private slots:
+    void Form_Load();
+    void Form_Unload();
+    void mnExit_Click();
+    void mnOpen_Click();
+    void Form_OLEDragDrop(const QString& firstFile);
+    void List1_DblClick();
+    void mnPlay_Click();
+    void mnPause_Click();
+    void mnStop_Click();
+    void mnRepeat_Click();
+    void mnRandom_Click();
+    void mnAutoStart_Click();
+    void mnClearList_Click();
+    void WindowsMediaPlayer1_PlayStateChange(int NewState);
+    void mnAutoPrint_Click();
+    void mnPrintSongName_Click();
+    void mnFormat_Click();
+
+private:
+    void buildControls();
+    void buildMenus();
+    void buildHotkeys();
+    void PrintSongName();
+    void SendToMirc(const QString& text);
+    QString programFolder() const;
+
+    friend struct MainTestAccess; // the tests' view of the controls
+
+    MainOptions m_options;
+    bool m_unloaded = false;
+
+    // Controls, named as the window knows them.
+    QWidget* WindowsMediaPlayer1Area = nullptr;
+    std::unique_ptr<playback::MediaPlayer> WindowsMediaPlayer1;
+    std::array<QLineEdit*, 5> Text{};
+    QListWidget* List1 = nullptr;
+    QLabel* Label1 = nullptr;
+
+    QMenu* mnFile = nullptr;
+    QAction* mnOpen = nullptr;
+    QAction* mnR0 = nullptr;
+    QAction* mnExit = nullptr;
+    QMenu* mnPlaying = nullptr;
+    QAction* mnPlay = nullptr;
+    QAction* mnPause = nullptr;
+    QAction* mnStop = nullptr;
+    QAction* mnR1 = nullptr;
+    QAction* mnAutoStart = nullptr;
+    QAction* mnRandom = nullptr;
+    QAction* mnRepeat = nullptr;
+    QMenu* mnSongName = nullptr;
+    QAction* mnPrintSongName = nullptr;
+    QAction* mnFormat = nullptr;
+    QAction* mnR2 = nullptr;
+    QAction* mnAutoPrint = nullptr;
+    QMenu* mnList = nullptr;
+    QAction* mnClearList = nullptr;
+};

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+namespace mOpenSave {
+
+// Shows the open-file dialog with a "name|pattern" filter, starting in folder. The dialog has no
+// owner, so the main window stays usable while it is open. Returns the chosen path, or empty
+// text when the user cancels.
+QString ShowOpen(const QString& filter, const QString& title, const QString& folder);
+
+} // namespace mOpenSave

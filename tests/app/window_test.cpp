@@ -1,0 +1,229 @@
+// The main window with the real engine (headless output): layout, menus, start and end.
+#include "main_access.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QMenuBar>
+#include <QTemporaryDir>
+#include <QWindow>
+
+using testsupport::RecordingLink;
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeAll(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+class Window : public ::testing::Test {
+protected:
+    std::unique_ptr<Main> open() {
+        MainOptions options;
+        options.programFolder = folder.path();
+        options.vo = QStringLiteral("null");
+        options.ao = QStringLiteral("null");
+        options.link = std::make_unique<RecordingLink>(log);
+        return std::make_unique<Main>(std::move(options));
+    }
+    QString ini() const { return folder.filePath(QStringLiteral("mirc.ini")); }
+
+    QTemporaryDir folder;
+    std::shared_ptr<RecordingLink::Log> log = std::make_shared<RecordingLink::Log>();
+};
+
+using A = MainTestAccess;
+
+} // namespace
+
+TEST_F(Window, IsLaidOutAsDesigned) {
+    auto m = open();
+    EXPECT_EQ(m->windowTitle(), QStringLiteral("Tunelark"));
+    EXPECT_EQ(m->centralWidget()->size(), QSize(692, 471));
+    m->show();
+    ASSERT_TRUE(
+        testsupport::waitUntil([&] { return m->isVisible() && m->windowHandle()->isExposed(); }));
+    // The client area sits below the menu bar, first placed at 189, 214 on the screen.
+    EXPECT_EQ(m->centralWidget()->mapToGlobal(QPoint(0, 0)), QPoint(189, 214));
+    EXPECT_EQ(m->minimumSize(), m->maximumSize()); // no resizing
+
+    struct Place {
+        QWidget* widget;
+        QRect rect;
+    };
+    const Place places[] = {
+        {A::playerArea(*m), {0, 100, 439, 369}}, {A::text(*m, 0), {0, 0, 441, 19}},
+        {A::text(*m, 1), {0, 20, 441, 19}},      {A::text(*m, 2), {0, 40, 441, 19}},
+        {A::text(*m, 3), {0, 60, 441, 19}},      {A::text(*m, 4), {0, 80, 441, 19}},
+        {A::list(*m), {440, 0, 253, 472}},
+    };
+    for (const auto& p : places)
+        EXPECT_EQ(p.widget->geometry(), p.rect) << p.widget->objectName().toStdString();
+
+    for (int i = 0; i < 5; ++i) {
+        QLineEdit* field = A::text(*m, i);
+        field->ensurePolished();
+        EXPECT_TRUE(field->isReadOnly());
+        EXPECT_TRUE(field->text().isEmpty());
+        EXPECT_EQ(field->palette().color(QPalette::Text), QColor(Qt::white));
+        EXPECT_EQ(field->palette().color(QPalette::Base), QColor(Qt::black));
+    }
+    A::list(*m)->ensurePolished();
+    EXPECT_EQ(A::list(*m)->palette().color(QPalette::Text), QColor(Qt::white));
+    EXPECT_EQ(A::list(*m)->palette().color(QPalette::Base), QColor(Qt::black));
+    auto* label = m->findChild<QWidget*>(QStringLiteral("Label1"));
+    ASSERT_NE(label, nullptr);
+    EXPECT_TRUE(label->isHidden());
+}
+
+TEST_F(Window, HasTheMenusWithTheirCaptions) {
+    auto m = open();
+    // Menu bar order, then each menu's items in order ("-" is a separator).
+    const std::vector<std::pair<QString, QStringList>> expected = {
+        {QStringLiteral("&Файл"),
+         {QStringLiteral("&Открыть"), QStringLiteral("-"), QStringLiteral("&Выход")}},
+        {QStringLiteral("&Воспроизведение"),
+         {QStringLiteral("&Воспроизведение"), QStringLiteral("&Пауза"),
+          QStringLiteral("&Остановить"), QStringLiteral("-"), QStringLiteral("А&втостарт"),
+          QStringLiteral("&Случайно"), QStringLiteral("&Автоповтор")}},
+        {QStringLiteral("&Название песни"),
+         {QStringLiteral("&Написать"), QStringLiteral("&Форма записи"), QStringLiteral("-"),
+          QStringLiteral("&Писать автоматически")}},
+    };
+    QList<QAction*> visible;
+    for (QAction* a : m->menuBar()->actions())
+        if (a->isVisible())
+            visible << a;
+    ASSERT_EQ(visible.size(), int(expected.size()));
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(visible[i]->text(), expected[i].first);
+        QStringList items;
+        for (QAction* a : visible[i]->menu()->actions()) {
+            items << (a->isSeparator() ? QStringLiteral("-") : a->text());
+            EXPECT_TRUE(a->shortcut().isEmpty()) << a->text().toStdString();
+        }
+        EXPECT_EQ(items, expected[i].second);
+    }
+    // The list menu is hidden from the menu bar.
+    QMenu* list = A::menu(*m, "mnList");
+    ASSERT_NE(list, nullptr);
+    EXPECT_FALSE(list->menuAction()->isVisible());
+    EXPECT_EQ(list->title(), QStringLiteral("&Меню списка"));
+    for (const char* check : {"mnAutoStart", "mnRandom", "mnRepeat", "mnAutoPrint"}) {
+        EXPECT_TRUE(A::action(*m, check)->isCheckable()) << check;
+        EXPECT_FALSE(A::action(*m, check)->isChecked()) << check;
+    }
+}
+
+TEST_F(Window, TabRunsThroughPlayerFieldsAndList) {
+    auto m = open();
+    QList<QWidget*> chain;
+    QWidget* w = A::playerArea(*m);
+    for (int i = 0; i < 7; ++i) {
+        chain << w;
+        do
+            w = w->nextInFocusChain();
+        while (!(w->focusPolicy() & Qt::TabFocus) || !w->isVisibleTo(m.get()));
+    }
+    const QList<QWidget*> expected = {A::playerArea(*m), A::text(*m, 0), A::text(*m, 1),
+                                      A::text(*m, 2),    A::text(*m, 3), A::text(*m, 4),
+                                      A::list(*m)};
+    EXPECT_EQ(chain, expected);
+}
+
+TEST_F(Window, StartsFromTheStoredOptions) {
+    struct Case {
+        const char* name;
+        QByteArray file; // empty: no settings file at all
+        bool repeat, autoStart, random, autoPrint;
+        QString format;
+    };
+    const QString fallback = QStringLiteral("/me слушает !артист - !название [!время]");
+    const Case cases[] = {
+        {"first start", {}, false, false, false, false, fallback},
+        {"true in any case, numbers, and text that is no Boolean",
+         "[Tunelark]\r\nRepeat=true\r\nRandom=yes\r\nAutoStart=1\r\nAutoPrint=FALSE\r\n", true,
+         true, false, false, fallback},
+        {"zero is false, other numbers true", "[tunelark]\nRepeat=0\nRandom=-2\nAutoPrint=TRUE\n",
+         false, false, true, true, fallback},
+        {"empty format stays empty", "[Tunelark]\r\nFormat=\r\n", false, false, false, false,
+         QString()},
+        {"stored format", "[Tunelark]\r\nFormat=np: !название\r\n", false, false, false, false,
+         QStringLiteral("np: !название")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(ini());
+        if (!c.file.isEmpty())
+            writeAll(ini(), c.file);
+        auto m = open();
+        EXPECT_EQ(A::action(*m, "mnRepeat")->isChecked(), c.repeat);
+        EXPECT_EQ(A::action(*m, "mnAutoStart")->isChecked(), c.autoStart);
+        EXPECT_EQ(A::action(*m, "mnRandom")->isChecked(), c.random);
+        EXPECT_EQ(A::action(*m, "mnAutoPrint")->isChecked(), c.autoPrint);
+        auto& settings = A::player(*m).settings;
+        EXPECT_EQ(settings.getMode(QStringLiteral("loop")), c.repeat);
+        EXPECT_EQ(settings.getMode(QStringLiteral("shuffle")), c.random);
+        EXPECT_EQ(settings.autoStart(), c.autoStart);
+        EXPECT_EQ(m->Format, c.format);
+        EXPECT_EQ(m->fnINI, folder.path() + QStringLiteral("/mirc.ini"));
+        EXPECT_EQ(m->FN, folder.path() + QStringLiteral("/SongName.txt"));
+    }
+}
+
+TEST_F(Window, ExitAndCloseSaveTheSameOptions) {
+    QByteArray saved[2];
+    for (int way = 0; way < 2; ++way) {
+        QFile::remove(ini());
+        auto m = open();
+        A::action(*m, "mnRepeat")->trigger();
+        A::action(*m, "mnAutoPrint")->trigger();
+        if (way == 0)
+            A::action(*m, "mnExit")->trigger();
+        else
+            m->close();
+        saved[way] = readAll(ini());
+    }
+    EXPECT_EQ(saved[0],
+              "[Tunelark]\r\nRepeat=True\r\nAutoStart=False\r\nRandom=False\r\nAutoPrint=True\r\n");
+    EXPECT_EQ(saved[0], saved[1]);
+}
+
+TEST_F(Window, TouchesOnlyItsOwnSectionOfTheSharedFile) {
+    const QByteArray before =
+        "[mirc]\r\nnick=Вася\r\nanick=Vasya_\r\n\r\n; servers\r\n[Tunelark]\r\n"
+        "Repeat = False\r\n; keep me\r\n\r\n[text]\r\naccept=*.bmp,*.gif\r\n";
+    writeAll(ini(), before);
+    auto m = open();
+    A::action(*m, "mnRandom")->trigger();
+    m->close();
+    EXPECT_EQ(readAll(ini()),
+              QByteArray("[mirc]\r\nnick=Вася\r\nanick=Vasya_\r\n\r\n; servers\r\n[Tunelark]\r\n"
+                         "Repeat=False\r\nAutoStart=False\r\nRandom=True\r\nAutoPrint=False\r\n"
+                         "; keep me\r\n\r\n[text]\r\naccept=*.bmp,*.gif\r\n"));
+}
+
+TEST_F(Window, RootFolderGetsNoDoubledSeparator) {
+    MainOptions options;
+    options.programFolder = QStringLiteral("/");
+    options.vo = options.ao = QStringLiteral("null");
+    options.link = std::make_unique<RecordingLink>(log);
+    Main m(std::move(options));
+    EXPECT_EQ(m.fnINI, QStringLiteral("/mirc.ini"));
+    EXPECT_EQ(m.FN, QStringLiteral("/SongName.txt"));
+    // Destroyed without closing, so nothing is written to the root folder.
+}
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
