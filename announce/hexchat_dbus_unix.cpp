@@ -62,6 +62,13 @@ QByteArray sessionBusAddress() {
     return "unix:path=" + socket;
 }
 
+template <typename T> bool readReply(const Message& reply, int type, T* value) {
+    if (!reply)
+        return false;
+    Error error;
+    return dbus_message_get_args(reply.get(), error.get(), type, value, DBUS_TYPE_INVALID) != 0;
+}
+
 class Session {
 public:
     explicit Session(Connection connection)
@@ -82,13 +89,16 @@ public:
         va_end(args);
         if (!appended)
             return nullptr;
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now());
-        if (left.count() <= 0)
-            return nullptr;
-        Error error;
-        return Message(dbus_connection_send_with_reply_and_block(connection_.get(), request.get(),
-                                                                 int(left.count()), error.get()));
+        return exchange(request);
+    }
+
+    // dbus_bus_register() would wait 25 s on a wedged bus; say Hello within the budget instead.
+    bool hello() {
+        const Message request(dbus_message_new_method_call(DBUS_SERVICE_DBUS, DBUS_PATH_DBUS,
+                                                           DBUS_INTERFACE_DBUS, "Hello"));
+        const char* uniqueName = nullptr;
+        return request && readReply(exchange(request), DBUS_TYPE_STRING, &uniqueName) &&
+               dbus_bus_set_unique_name(connection_.get(), uniqueName);
     }
 
     void notify(const char* path, const char* interface, const char* method) {
@@ -102,16 +112,19 @@ public:
     }
 
 private:
+    Message exchange(const Message& request) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now());
+        if (left.count() <= 0)
+            return nullptr;
+        Error error;
+        return Message(dbus_connection_send_with_reply_and_block(connection_.get(), request.get(),
+                                                                 int(left.count()), error.get()));
+    }
+
     Connection connection_;
     Clock::time_point deadline_;
 };
-
-template <typename T> bool readReply(const Message& reply, int type, T* value) {
-    if (!reply)
-        return false;
-    Error error;
-    return dbus_message_get_args(reply.get(), error.get(), type, value, DBUS_TYPE_INVALID) != 0;
-}
 
 // D-Bus strings are UTF-8 without NUL; libdbus aborts the process on anything else.
 QByteArray busText(const QString& text) {
@@ -146,9 +159,9 @@ bool sendToHexchat(const QString& line) {
     if (!connection)
         return false;
     dbus_connection_set_exit_on_disconnect(connection.get(), false);
-    if (!dbus_bus_register(connection.get(), error.get()))
-        return false;
     Session session(std::move(connection));
+    if (!session.hello())
+        return false;
 
     const char* filename = "tunelark";
     const char* name = "Tunelark";

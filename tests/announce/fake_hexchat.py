@@ -74,7 +74,7 @@ class Remote(dbus.service.Object):
         self.clients += 1
         path = "/org/hexchat/Remote/%d" % self.clients
         Client(self.bus, path, self.log, self.options)
-        return path
+        return "no such path" if self.options.bad_path else path
 
 
 def main():
@@ -83,6 +83,8 @@ def main():
     parser.add_argument("--hang", action="store_true", help="never answer Command")
     parser.add_argument("--refuse-context", action="store_true",
                         help="answer SetContext with false, as for a closed tab")
+    parser.add_argument("--bad-path", action="store_true",
+                        help="answer Connect with text that is not an object path")
     parser.add_argument("--no-name", action="store_true",
                         help="stay on the bus without owning the service name")
     options = parser.parse_args()

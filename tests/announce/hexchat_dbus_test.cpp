@@ -114,6 +114,12 @@ TEST_F(HexchatBus, GivesUpOnAHungClientWithinItsTimeLimit) {
     EXPECT_TRUE(calls().contains(u"Command\tme x"_s));
 }
 
+TEST_F(HexchatBus, SurvivesAMalformedAnswer) {
+    startFake({u"--bad-path"_s});
+    EXPECT_FALSE(announce::sendToHexchat(u"/me x"_s));
+    EXPECT_TRUE(calls().filter(u"Command"_s).isEmpty());
+}
+
 TEST_F(HexchatBus, FailsWhenHexchatIsNotRunning) {
     startFake({u"--no-name"_s});
     EXPECT_FALSE(announce::sendToHexchat(u"/me x"_s));
