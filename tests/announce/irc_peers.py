@@ -59,6 +59,13 @@ def wait_until(condition, timeout, what):
 def stop_process(process, grace=5):
     if process is None or process.poll() is not None:
         return
+    if process.stdin is not None:
+        process.stdin.close()  # a guard stops its child on this
+        try:
+            process.wait(grace)
+            return
+        except subprocess.TimeoutExpired:
+            pass
     process.terminate()
     try:
         process.wait(grace)
@@ -169,10 +176,6 @@ class Peers:
         folder = os.path.join(self.workdir, "ngircd")
         include = os.path.join(folder, "conf.d")
         os.makedirs(include, exist_ok=True)
-        # ngircd reads its files after dropping to "nobody" when started as root.
-        os.chmod(self.workdir, 0o755)
-        os.chmod(folder, 0o755)
-        os.chmod(include, 0o755)
         for attempt in range(5):
             self.port = free_port()
             config = os.path.join(folder, "ngircd.conf")
@@ -181,11 +184,13 @@ class Peers:
                         "AdminInfo2 = t\nAdminEMail = t@localhost\nListen = 127.0.0.1\n"
                         "Ports = %d\nMotdPhrase = test\n[Options]\nPAM = no\nIdent = no\n"
                         "DNS = no\nIncludeDir = %s\n" % (self.port, include))
-            os.chmod(config, 0o644)
             out = open(os.path.join(folder, "ngircd.out"), "ab")
-            self.ngircd = subprocess.Popen(["ngircd", "-n", "-f", config],
-                                           stdin=subprocess.DEVNULL, stdout=out,
-                                           stderr=subprocess.STDOUT, preexec_fn=die_with_parent)
+            # Started as root, ngircd switches to "nobody", which drops the parent-death signal,
+            # so a guard stands between us and it.
+            self.ngircd = subprocess.Popen([sys.executable, os.path.abspath(__file__), "guard",
+                                            "--", "ngircd", "-n", "-f", config],
+                                           stdin=subprocess.PIPE, stdout=out,
+                                           stderr=subprocess.STDOUT)
             out.close()
 
             def listening():
@@ -222,6 +227,23 @@ class Peers:
         stop_process(self.ngircd)
 
 
+def guard(command):
+    """Runs command until our standard input closes or we are told to stop, then stops it."""
+    child = subprocess.Popen(command, stdin=subprocess.DEVNULL)
+
+    def follow_child():
+        os._exit(child.wait())
+
+    threading.Thread(target=follow_child, daemon=True).start()
+    signal.signal(signal.SIGTERM, lambda signum, frame: sys.exit(128 + signum))
+    try:
+        while os.read(sys.stdin.fileno(), 4096):
+            pass
+    finally:
+        stop_process(child)
+    return 0
+
+
 def serve(args, on_ready):
     def stop_on_signal(signum, frame):
         raise SystemExit(128 + signum)
@@ -241,13 +263,17 @@ def ready_line(peers):
 def main():
     parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("action", choices=["serve", "start", "stop", "run"])
-    parser.add_argument("--dir", required=True)
+    parser.add_argument("action", choices=["serve", "start", "stop", "run", "guard"])
+    parser.add_argument("--dir")
     parser.add_argument("--max-seconds", type=float, default=900)
     parser.add_argument("--detached", action="store_true", help=argparse.SUPPRESS)
     argv = sys.argv[1:]
     command = argv[argv.index("--") + 1:] if "--" in argv else []
     args = parser.parse_args(argv[:argv.index("--")] if "--" in argv else argv)
+    if args.action == "guard":
+        return guard(command)
+    if not args.dir:
+        parser.error("--dir is needed")
     pid_file = os.path.join(os.path.abspath(args.dir), "peers.pid")
 
     if args.action == "serve":
@@ -273,6 +299,7 @@ def main():
         child = subprocess.Popen([sys.executable, os.path.abspath(__file__), "serve", "--dir",
                                   args.dir, "--max-seconds", str(args.max_seconds), "--detached"],
                                  stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                 stderr=open(os.path.join(args.dir, "peers.err"), "ab"),
                                  start_new_session=True)
         line = child.stdout.readline().decode().strip()
         if not line.startswith("ready"):
