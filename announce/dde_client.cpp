@@ -20,30 +20,21 @@ HDDEDATA CALLBACK ignoreTransaction(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG
 
 } // namespace
 
+// One DDEML instance, its names and at most one open conversation.
 struct DdeClient::Handles {
     DWORD instance = 0;
-    DWORD threadId = GetCurrentThreadId();
     HSZ service = nullptr;
     HSZ topic = nullptr;
     HSZ item = nullptr;
     HCONV conversation = nullptr;
 };
 
-DdeClient::DdeClient() : handles_(std::make_unique<Handles>()) {
-    Handles& h = *handles_;
-    if (DdeInitializeW(&h.instance, ignoreTransaction, APPCMD_CLIENTONLY, 0) != DMLERR_NO_ERROR) {
-        h.instance = 0;
-        return;
-    }
-    h.service = DdeCreateStringHandleW(h.instance, serviceName, CP_WINUNICODE);
-    h.topic = DdeCreateStringHandleW(h.instance, topicName, CP_WINUNICODE);
-    h.item = DdeCreateStringHandleW(h.instance, itemName, CP_WINUNICODE);
-}
+DdeClient::DdeClient() : handles_(start()), threadId_(GetCurrentThreadId()) {}
 
 DdeClient::~DdeClient() {
-    Handles& h = *handles_;
-    if (!h.instance)
+    if (!handles_)
         return;
+    Handles& h = *handles_;
     closeConversation();
     for (HSZ name : {h.service, h.topic, h.item}) {
         if (name)
@@ -52,15 +43,29 @@ DdeClient::~DdeClient() {
     DdeUninitialize(h.instance);
 }
 
+std::unique_ptr<DdeClient::Handles> DdeClient::start() {
+    auto h = std::make_unique<Handles>();
+    if (DdeInitializeW(&h->instance, ignoreTransaction, APPCMD_CLIENTONLY, 0) != DMLERR_NO_ERROR)
+        return nullptr;
+    h->service = DdeCreateStringHandleW(h->instance, serviceName, CP_WINUNICODE);
+    h->topic = DdeCreateStringHandleW(h->instance, topicName, CP_WINUNICODE);
+    h->item = DdeCreateStringHandleW(h->instance, itemName, CP_WINUNICODE);
+    return h;
+}
+
 DdePokeResult DdeClient::poke(const std::string& ansiText, unsigned timeoutMs) {
-    Handles& h = *handles_;
-    if (!h.instance || !h.service || !h.topic || !h.item)
-        return fail(DMLERR_DLL_NOT_INITIALIZED);
-    if (GetCurrentThreadId() != h.threadId)
+    if (GetCurrentThreadId() != threadId_)
         return fail(DMLERR_INVALIDPARAMETER);
     // The poke carries the text and its NUL, and its size is a DWORD.
     if (ansiText.size() >= MAXDWORD)
         return fail(DMLERR_MEMORY_ERROR);
+    if (!handles_)
+        handles_ = start();
+    if (!handles_)
+        return fail(DMLERR_DLL_NOT_INITIALIZED);
+    Handles& h = *handles_;
+    if (!h.service || !h.topic || !h.item)
+        return fail(DMLERR_SYS_ERROR);
 
     closeConversation();
     h.conversation = DdeConnect(h.instance, h.service, h.topic, nullptr);
@@ -72,8 +77,14 @@ DdePokeResult DdeClient::poke(const std::string& ansiText, unsigned timeoutMs) {
     const HDDEDATA acknowledged =
         DdeClientTransaction(data, static_cast<DWORD>(ansiText.size() + 1), h.conversation, h.item,
                              CF_TEXT, XTYP_POKE, timeoutMs, &status);
-    if (!acknowledged)
-        return fail(DdeGetLastError(h.instance));
+    if (!acknowledged) {
+        const DdePokeResult result = fail(DdeGetLastError(h.instance));
+        // Closing a conversation whose server hangs waits for its answer (10 s in Wine), so it
+        // is left behind with its instance, and the next call starts afresh.
+        if (result == DdePokeResult::TimedOut)
+            handles_.reset();
+        return result;
+    }
     // Wine reports a refused poke as a finished transaction without the positive ack.
     if (!(status & DDE_FACK))
         return fail(DMLERR_NOTPROCESSED);
@@ -81,8 +92,6 @@ DdePokeResult DdeClient::poke(const std::string& ansiText, unsigned timeoutMs) {
     return DdePokeResult::Delivered;
 }
 
-// A failed conversation also stays until the next call: closing one whose server hangs would
-// wait on DDEML's own terminate time-out here, on top of the poke's.
 void DdeClient::closeConversation() {
     Handles& h = *handles_;
     if (h.conversation) {

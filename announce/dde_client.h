@@ -16,7 +16,8 @@ enum class DdePokeResult {
 
 // A DDEML client that pokes one text line at a time to "mIRC" on topic "Command".
 // It owns its DDEML instance, which belongs to the thread that made the object: create,
-// use and destroy it on one thread.
+// use and destroy it on one thread. A poke never waits longer than its time-out plus the
+// brief connect.
 class DdeClient {
 public:
     static constexpr unsigned defaultTimeoutMs = 5000;
@@ -36,10 +37,12 @@ public:
 private:
     struct Handles;
 
+    static std::unique_ptr<Handles> start();
     void closeConversation();
     DdePokeResult fail(unsigned error);
 
-    std::unique_ptr<Handles> handles_;
+    std::unique_ptr<Handles> handles_; // null until started, and after a hung server
+    unsigned long threadId_;
     unsigned lastError_ = 0;
 };
 

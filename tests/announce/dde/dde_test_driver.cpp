@@ -50,6 +50,7 @@ void expectResult(const DdeClient& client, DdePokeResult seen, DdePokeResult exp
                   const std::string& what) {
     char error[32];
     std::snprintf(error, sizeof error, " (DDEML error 0x%x)", client.lastError());
+    std::printf("%s: %s%s\n", what.c_str(), resultName(seen).c_str(), error);
     expect(seen == expected, what, resultName(expected), resultName(seen) + error);
 }
 
@@ -163,6 +164,7 @@ void failsFastWithoutServer() {
     const DdePokeResult result = client.poke("/me nobody listens");
     const long long elapsed = msSince(start);
     expectResult(client, result, DdePokeResult::NoServer, "poke without a server");
+    std::printf("  after %lld ms\n", elapsed);
     // Well under the time-out: nobody answers the connect, so there is nothing to wait for.
     expect(elapsed < DdeClient::defaultTimeoutMs / 2, "no waiting for the time-out",
            "under 2500 ms", std::to_string(elapsed) + " ms");
@@ -171,13 +173,30 @@ void failsFastWithoutServer() {
 // The server holds the first poke for longer than the window below allows.
 void timesOutOnHungServer() {
     DdeClient client;
-    const auto start = Clock::now();
-    const DdePokeResult result = client.poke("held");
-    const long long elapsed = msSince(start);
+    auto start = Clock::now();
+    DdePokeResult result = client.poke("held");
+    long long elapsed = msSince(start);
     expectResult(client, result, DdePokeResult::TimedOut, "poke to a hung server");
+    std::printf("  after %lld ms\n", elapsed);
     expect(elapsed >= 4000 && elapsed <= 8000, "the poke gives up at the 5 s time-out",
            "4000..8000 ms", std::to_string(elapsed) + " ms");
 
+    // Closing the hung conversation would wait for the server; the next line must not.
+    start = Clock::now();
+    result = client.poke("while hung");
+    elapsed = msSince(start);
+    std::printf("the next line while the server still hangs: %s after %lld ms\n",
+                resultName(result).c_str(), elapsed);
+    expect(result != DdePokeResult::Delivered, "the next line while the server still hangs",
+           "not Delivered", resultName(result));
+    expect(elapsed <= 5000, "the next line returns without waiting for the hung server",
+           "at most 5000 ms", std::to_string(elapsed) + " ms");
+
+    const bool answered =
+        waitFor([] { return readFile("events.log").find("poke\n") != std::string::npos; },
+                std::chrono::seconds(30));
+    expect(answered, "the server finishes the held poke", "poke in events.log",
+           shown(readFile("events.log")));
     expectResult(client, client.poke("after"), DdePokeResult::Delivered,
                  "the next line once the server answers again");
     const std::string received = readFile("pokes.bin");

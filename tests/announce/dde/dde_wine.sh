@@ -8,9 +8,11 @@ action=$1 wine=$2 wineserver=$3 state=$4
 shift 4
 
 export WINEPREFIX=$state/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-# Cyrillic must go through CP1251, which Wine takes from the Unix locale.
+# Cyrillic must go through CP1251, which Wine takes from the Unix locale. Only Wine gets it,
+# since this shell started before the locale existed.
 export LOCPATH=$state/locale
 locale_name=ru_RU.UTF-8
+in_wine() { env LC_ALL=$locale_name "$wine" "$@"; }
 
 setup() {
     if [[ ! -e $LOCPATH/$locale_name/LC_CTYPE ]]; then
@@ -20,11 +22,10 @@ setup() {
             exit 1
         }
     fi
-    export LC_ALL=$locale_name
 
     if [[ ! -e $WINEPREFIX/.tunelark-ready ]]; then
         rm -rf "$WINEPREFIX"
-        "$wine" wineboot -i
+        in_wine wineboot -i
         "$wineserver" -w
         touch "$WINEPREFIX/.tunelark-ready"
     fi
@@ -34,9 +35,9 @@ setup() {
     [[ -n ${DISPLAY:-} ]] && graphics=default
     if [[ $(cat "$WINEPREFIX/.tunelark-graphics" 2>/dev/null) != "$graphics" ]]; then
         if [[ $graphics == null ]]; then
-            "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null
+            in_wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null
         else
-            "$wine" reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f >/dev/null || true
+            in_wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f >/dev/null || true
         fi
         "$wineserver" -w
         echo "$graphics" >"$WINEPREFIX/.tunelark-graphics"
@@ -53,7 +54,6 @@ run() {
         shift
     fi
     local driver=$1 case_name=$2
-    export LC_ALL=$locale_name
 
     local work=$state/cases/$case_name
     rm -rf "$work"
@@ -71,7 +71,7 @@ run() {
 
     if [[ $mode != none ]]; then
         # shellcheck disable=SC2086
-        "$wine" "$server" "$mode" $hold &
+        env LC_ALL=$locale_name "$wine" "$server" "$mode" $hold &
         server_pid=$!
         local deadline=$((SECONDS + 30))
         until [[ -e ready ]]; do
@@ -88,7 +88,7 @@ run() {
     fi
 
     local rc=0
-    timeout 90 "$wine" "$driver" "$case_name" || rc=$?
+    timeout 90 env LC_ALL=$locale_name "$wine" "$driver" "$case_name" || rc=$?
     exit "$rc"
 }
 
