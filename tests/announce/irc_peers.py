@@ -118,9 +118,10 @@ class Observer(threading.Thread):
         elif len(words) > 1 and words[1] == b"001":
             self.send("JOIN %s" % CHANNEL)
 
-    def seen(self, needle):
+    def seen(self, *needles):
+        """True once one received line holds every needle."""
         with self.lock:
-            return any(needle in line for line in self.lines)
+            return any(all(n in line for n in needles) for line in self.lines)
 
     def close(self):
         self.stopping.set()
@@ -165,8 +166,8 @@ class Peers:
         self._start_weechat()
         fifo = os.path.join(self.fifo_dir, "weechat_fifo_%d" % self.weechat.pid)
         wait_until(lambda: self.weechat.poll() is not None
-                   or (os.path.exists(fifo) and self.observer.seen(
-                       b":" + PLAYER.encode() + b"!") and self.observer.seen(b"JOIN")),
+                   or (os.path.exists(fifo)
+                       and self.observer.seen(b":%s!" % PLAYER.encode(), b" JOIN ")),
                    left(), "WeeChat to join " + CHANNEL)
         if self.weechat.poll() is not None:
             raise RuntimeError("weechat-headless exited with %s" % self.weechat.returncode)
