@@ -41,7 +41,7 @@ private:
     void closeConversation();
     DdePokeResult fail(unsigned error);
 
-    std::unique_ptr<Handles> handles_; // null until started, and after a hung server
+    std::unique_ptr<Handles> handles_; // null if DDEML did not start, and after a hung server
     unsigned long threadId_;
     unsigned lastError_ = 0;
 };
