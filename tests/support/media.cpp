@@ -57,6 +57,7 @@ QString makeMedia() {
          ffmpeg(tone(3) + tags(QStringLiteral("Кино"), QStringLiteral("Звезда по имени Солнце")) +
                 QStringList{ca, vorbis, d + QStringLiteral("upper.ogg")});
     ok = ok && ffmpeg(tone(3) + QStringList{ca, vorbis, d + QStringLiteral("untagged.ogg")});
+    ok = ok && ffmpeg(tone(3) + QStringList{d + QStringLiteral("untagged.flac")}); // no bitrate
     ok = ok &&
          ffmpeg(silence(59.6) + QStringList{ca, vorbis, d + QStringLiteral("almost-minute.ogg")});
     ok = ok &&

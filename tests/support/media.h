@@ -15,9 +15,9 @@ namespace testsupport {
 
 // Small media made once per test process with ffmpeg, in a temporary folder:
 // tagged.mp3 (artist "Ария", title "Беспечный ангел", 128k, 5 s), upper.ogg (tags as Ogg stores
-// them, upper case), untagged.ogg, short.mkv (video with sound, 20 s), almost-minute.ogg (59.6 s),
-// over-hour.ogg (1 h 2 min 5.4 s), list.m3u (#EXTINF titles, relative paths), list.pls.
-// Fails the current test when ffmpeg cannot make them.
+// them, upper case), untagged.ogg, untagged.flac (no bitrate either), short.mkv (video with sound,
+// 20 s), almost-minute.ogg (59.6 s), over-hour.ogg (1 h 2 min 5.4 s), list.m3u (#EXTINF titles,
+// relative paths), list.pls. Fails the current test when ffmpeg cannot make them.
 QString mediaDir();
 QString media(const QString& name);
 

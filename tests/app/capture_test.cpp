@@ -1,0 +1,151 @@
+// What happens when a track starts: the announcement, the now-playing fields and the song
+// file; and the commands that announce by hand and edit the format.
+#include "main_access.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+using testsupport::media;
+using testsupport::waitUntil;
+using A = MainTestAccess;
+using namespace playback;
+
+namespace {
+
+class Capture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(testsupport::mediaDir().isEmpty());
+        MainOptions options;
+        options.programFolder = folder.path();
+        options.vo = options.ao = QStringLiteral("null");
+        options.link = std::make_unique<testsupport::RecordingLink>(log);
+        m = std::make_unique<Main>(std::move(options));
+        QObject::connect(&A::player(*m), &MediaPlayer::PlayStateChange,
+                         [this](int s) { states.push_back(s); });
+        A::action(*m, "mnAutoStart")->trigger();
+    }
+
+    bool waitFor(int s, int times = 1) {
+        return waitUntil([&] { return std::count(states.begin(), states.end(), s) >= times; });
+    }
+    QStringList fields() {
+        QStringList out;
+        for (int i = 0; i < 5; ++i)
+            out << A::text(*m, i)->text();
+        return out;
+    }
+    QByteArray songFile() {
+        QFile f(m->FN);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
+    }
+
+    QTemporaryDir folder;
+    std::shared_ptr<testsupport::RecordingLink::Log> log =
+        std::make_shared<testsupport::RecordingLink::Log>();
+    std::unique_ptr<Main> m;
+    std::vector<int> states;
+};
+
+const QString kTagged = QStringLiteral("/me слушает Ария - Беспечный ангел [00:05]");
+
+} // namespace
+
+TEST_F(Capture, TrackStartAnnouncesFillsTheFieldsAndWritesTheSongFile) {
+    A::action(*m, "mnAutoPrint")->trigger();
+    m->fOpenFile(media(QStringLiteral("tagged.mp3")));
+    ASSERT_TRUE(waitFor(psPlaying));
+    EXPECT_EQ(log->lines, QStringList{kTagged});
+    EXPECT_EQ(m->SL, kTagged);
+    EXPECT_EQ(fields(), (QStringList{media(QStringLiteral("tagged.mp3")), QStringLiteral("Ария"),
+                                     QStringLiteral("Беспечный ангел"), QStringLiteral("00:05"),
+                                     QStringLiteral("128000")}));
+    EXPECT_EQ(songFile(),
+              QStringLiteral("Ария\r\nБеспечный ангел\r\n00:05\r\n128000\r\n").toUtf8());
+
+    // Resuming after a pause is a start too: announced and written again.
+    QFile::remove(m->FN);
+    A::action(*m, "mnPause")->trigger();
+    ASSERT_TRUE(waitFor(psPaused));
+    A::action(*m, "mnPlay")->trigger();
+    ASSERT_TRUE(waitFor(psPlaying, 2));
+    EXPECT_EQ(log->lines, (QStringList{kTagged, kTagged}));
+    EXPECT_TRUE(QFile::exists(m->FN));
+}
+
+TEST_F(Capture, WithoutAutomaticAnnouncementOnlyFieldsAndFileChange) {
+    m->fOpenFile(media(QStringLiteral("untagged.flac")));
+    ASSERT_TRUE(waitFor(psPlaying));
+    EXPECT_TRUE(log->lines.isEmpty());
+    EXPECT_EQ(A::text(*m, 2)->text(), QStringLiteral("untagged"));
+    // No artist and no bitrate: the first and fourth lines are empty.
+    EXPECT_EQ(songFile(), QByteArray("\r\nuntagged\r\n00:03\r\n\r\n"));
+
+    A::action(*m, "mnPrintSongName")->trigger();
+    EXPECT_EQ(log->lines, QStringList{QStringLiteral("/me слушает  - untagged [00:03]")});
+}
+
+TEST_F(Capture, OtherStatesChangeNothing) {
+    A::action(*m, "mnAutoPrint")->trigger();
+    A::action(*m, "mnAutoStart")->trigger(); // off again: loaded, not started
+    m->fOpenFile(media(QStringLiteral("tagged.mp3")));
+    ASSERT_TRUE(waitFor(psReady));
+    for (int state : {int(psStopped), int(psPaused), int(psMediaEnded), int(psTransitioning),
+                      int(psReady), 6, 0})
+        A::playState(*m, state);
+    EXPECT_TRUE(log->lines.isEmpty());
+    EXPECT_EQ(fields(), QStringList(5, QString()));
+    EXPECT_FALSE(QFile::exists(m->FN));
+}
+
+TEST_F(Capture, MissingClientIsReportedAndPlayGoesOn) {
+    log->accept = false;
+    testsupport::ModalAnswerer answerer;
+    A::action(*m, "mnAutoPrint")->trigger();
+    m->fOpenFile(media(QStringLiteral("tagged.mp3")));
+    ASSERT_TRUE(waitFor(psPlaying));
+    ASSERT_TRUE(waitUntil([&] { return A::text(*m, 1)->text() == QStringLiteral("Ария"); }));
+    EXPECT_EQ(answerer.seen, QStringList{QStringLiteral("Tunelark|mIRC не найден!")});
+    EXPECT_EQ(log->lines.size(), 1); // no retry
+    EXPECT_EQ(songFile(),
+              QStringLiteral("Ария\r\nБеспечный ангел\r\n00:05\r\n128000\r\n").toUtf8());
+}
+
+TEST_F(Capture, NothingLoadedSendsNothing) {
+    testsupport::ModalAnswerer answerer;
+    A::action(*m, "mnPrintSongName")->trigger();
+    EXPECT_TRUE(log->lines.isEmpty());
+    EXPECT_TRUE(answerer.seen.isEmpty());
+}
+
+TEST_F(Capture, FormatEditorKeepsOrStoresTheAnswer) {
+    testsupport::ModalAnswerer answerer;
+    const QString before = m->Format;
+    A::action(*m, "mnFormat")->trigger(); // cancelled
+    EXPECT_EQ(m->Format, before);
+    EXPECT_FALSE(QFile::exists(m->fnINI));
+
+    answerer.typeIn = QStringLiteral("!артист !- !название (!размер MB, !тип)");
+    A::action(*m, "mnFormat")->trigger();
+    EXPECT_EQ(answerer.seen, (QStringList{QStringLiteral("Tunelark - Запрос"),
+                                          QStringLiteral("Tunelark - Запрос")}));
+    EXPECT_EQ(m->Format, answerer.typeIn);
+    QFile ini(m->fnINI);
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    EXPECT_EQ(ini.readAll(),
+              (QStringLiteral("[Tunelark]\r\nFormat=") + answerer.typeIn + QStringLiteral("\r\n"))
+                  .toUtf8());
+
+    m->fOpenFile(media(QStringLiteral("tagged.mp3")));
+    ASSERT_TRUE(waitFor(psPlaying));
+    A::action(*m, "mnPrintSongName")->trigger();
+    EXPECT_EQ(log->lines, QStringList{QStringLiteral("Ария - Беспечный ангел (.07 MB, mp3)")});
+}
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
