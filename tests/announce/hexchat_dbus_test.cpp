@@ -1,7 +1,7 @@
 #include "announce/hexchat_dbus_unix.h"
 #include "announce/irc_link.h"
-#include "peer_process.h"
-#include "scoped_env.h"
+#include "support/peer_process.h"
+#include "support/scoped_env.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -15,7 +15,7 @@
 #include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
-using announce_test::ScopedEnv;
+using testsupport::ScopedEnv;
 
 namespace {
 
@@ -58,7 +58,7 @@ protected:
     }
 
     QTemporaryDir dir;
-    announce_test::PeerProcess fake;
+    testsupport::PeerProcess fake;
     std::unique_ptr<ScopedEnv> bus;
 };
 

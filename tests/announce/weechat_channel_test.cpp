@@ -2,8 +2,8 @@
 // 127.0.0.1, started by irc_peers.py.
 #include "announce/format.h"
 #include "announce/irc_link.h"
-#include "peer_process.h"
-#include "scoped_env.h"
+#include "support/peer_process.h"
+#include "support/scoped_env.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -13,7 +13,7 @@
 #include <gtest/gtest.h>
 
 using namespace Qt::Literals::StringLiterals;
-using announce_test::ScopedEnv;
+using testsupport::ScopedEnv;
 
 namespace {
 
@@ -72,7 +72,7 @@ protected:
     }
 
     QTemporaryDir dir;
-    announce_test::PeerProcess peers;
+    testsupport::PeerProcess peers;
     QString observerLog;
     std::vector<std::unique_ptr<ScopedEnv>> env;
 };

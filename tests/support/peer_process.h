@@ -7,7 +7,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace announce_test {
+namespace testsupport {
 
 class PeerProcess {
 public:
@@ -61,4 +61,4 @@ private:
     QString output_;
 };
 
-} // namespace announce_test
+} // namespace testsupport

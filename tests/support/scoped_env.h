@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QtGlobal>
 
-namespace announce_test {
+namespace testsupport {
 
 class ScopedEnv {
 public:
@@ -29,4 +29,4 @@ private:
     QByteArray old_;
 };
 
-} // namespace announce_test
+} // namespace testsupport

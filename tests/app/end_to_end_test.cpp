@@ -1,0 +1,136 @@
+// The whole road of an announcement: the real window plays a tagged file, and a real WeeChat
+// says it in a real channel on a private IRC server (all on 127.0.0.1, started by
+// irc_peers.py), where an observer listens.
+#include "main_access.h"
+#include "support/peer_process.h"
+#include "support/scoped_env.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+using testsupport::media;
+using testsupport::waitUntil;
+using A = MainTestAccess;
+using namespace playback;
+
+namespace {
+
+class EndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(testsupport::mediaDir().isEmpty());
+        ASSERT_TRUE(peers.start(QStringLiteral("/usr/bin/python3"),
+                                {QStringLiteral(TESTS_DIR "/announce/irc_peers.py"),
+                                 QStringLiteral("serve"), QStringLiteral("--dir"), dir.path(),
+                                 QStringLiteral("--max-seconds"), QStringLiteral("600")},
+                                120000))
+            << peers.earlierOutput().toStdString();
+        ASSERT_EQ(peers.readyWords().size(), 3);
+        observerLog = peers.readyWords()[1];
+        // Only this WeeChat, and no HexChat to fall back on.
+        env.emplace_back(std::make_unique<testsupport::ScopedEnv>("WEECHAT_HOME",
+                                                                  peers.readyWords()[0].toUtf8()));
+        env.emplace_back(std::make_unique<testsupport::ScopedEnv>(
+            "HOME", dir.filePath(QStringLiteral("home")).toUtf8()));
+        env.emplace_back(std::make_unique<testsupport::ScopedEnv>("XDG_RUNTIME_DIR", QByteArray()));
+        env.emplace_back(std::make_unique<testsupport::ScopedEnv>("XDG_CACHE_HOME", QByteArray()));
+        env.emplace_back(
+            std::make_unique<testsupport::ScopedEnv>("DBUS_SESSION_BUS_ADDRESS", QByteArray()));
+
+        MainOptions options; // the platform's own IRC link
+        options.programFolder = dir.filePath(QStringLiteral("program"));
+        options.vo = options.ao = QStringLiteral("null");
+        ASSERT_TRUE(QDir().mkpath(options.programFolder));
+        m = std::make_unique<Main>(std::move(options));
+        QObject::connect(&A::player(*m), &MediaPlayer::PlayStateChange,
+                         [this](int s) { playing += s == psPlaying; });
+        A::action(*m, "mnAutoStart")->trigger();
+        A::action(*m, "mnAutoPrint")->trigger();
+    }
+
+    // What was said in #np, in order.
+    QStringList said() const {
+        QFile log(observerLog);
+        QStringList texts;
+        if (!log.open(QIODevice::ReadOnly))
+            return texts;
+        for (const QByteArray& line : log.readAll().split('\n')) {
+            const qsizetype at = line.indexOf(" PRIVMSG #np :");
+            if (at >= 0)
+                texts << QString::fromUtf8(line.sliced(at + 14).trimmed());
+        }
+        return texts;
+    }
+
+    // A last plain message: the server keeps one client's order, so once it is there,
+    // everything sent before it is there too.
+    bool finish() {
+        if (!announce::makeIrcLink()->send(QStringLiteral("конец")))
+            return false;
+        return waitUntil(
+            [&] { return !said().isEmpty() && said().back() == QStringLiteral("конец"); }, 30000);
+    }
+
+    static QString action(const QString& text) {
+        return QChar(1) + QStringLiteral("ACTION ") + text + QChar(1);
+    }
+
+    QTemporaryDir dir;
+    testsupport::PeerProcess peers;
+    QString observerLog;
+    std::vector<std::unique_ptr<testsupport::ScopedEnv>> env;
+    std::unique_ptr<Main> m;
+    int playing = 0;
+};
+
+} // namespace
+
+TEST_F(EndToEnd, TrackStartAndWriteCommandReachTheChannel) {
+    m->fOpenFile(media(QStringLiteral("tagged.mp3")));
+    ASSERT_TRUE(waitUntil([&] { return playing == 1; }));
+    A::action(*m, "mnPrintSongName")->trigger();
+    ASSERT_TRUE(finish()) << said().join(u'\n').toStdString();
+    const QString line = action(QStringLiteral("слушает Ария - Беспечный ангел [00:05]"));
+    EXPECT_EQ(said(), (QStringList{line, line, QStringLiteral("конец")}));
+
+    QFile song(m->FN);
+    ASSERT_TRUE(song.open(QIODevice::ReadOnly));
+    EXPECT_EQ(song.readAll(),
+              QStringLiteral("Ария\r\nБеспечный ангел\r\n00:05\r\n128000\r\n").toUtf8());
+}
+
+TEST_F(EndToEnd, CraftedTitleIsOneMessageWithoutThePath) {
+    const QString file = dir.filePath(QStringLiteral("secret-folder/crafted.mp3"));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(file).path()));
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 {QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y"),
+                  QStringLiteral("-i"), media(QStringLiteral("tagged.mp3")), QStringLiteral("-c"),
+                  QStringLiteral("copy"), QStringLiteral("-metadata"),
+                  QStringLiteral("title=B\r\n/quit !адрес\n/exec -sh id"), file});
+    ASSERT_TRUE(ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0);
+
+    m->fOpenFile(file);
+    ASSERT_TRUE(waitUntil([&] { return playing == 1; }));
+    ASSERT_TRUE(finish()) << said().join(u'\n').toStdString();
+    EXPECT_EQ(
+        said(),
+        (QStringList{action(QStringLiteral("слушает Ария - B  /quit !адрес /exec -sh id [00:05]")),
+                     QStringLiteral("конец")}));
+    QFile log(observerLog);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QByteArray everything = log.readAll();
+    EXPECT_FALSE(everything.contains("secret-folder"));
+    EXPECT_FALSE(everything.contains(" QUIT"));
+}
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
