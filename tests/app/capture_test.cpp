@@ -18,11 +18,7 @@ class Capture : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_FALSE(testsupport::mediaDir().isEmpty());
-        MainOptions options;
-        options.programFolder = folder.path();
-        options.vo = options.ao = QStringLiteral("null");
-        options.link = std::make_unique<testsupport::RecordingLink>(log);
-        m = std::make_unique<Main>(std::move(options));
+        m = testsupport::headlessMain(folder.path(), log);
         QObject::connect(&A::player(*m), &MediaPlayer::PlayStateChange,
                          [this](int s) { states.push_back(s); });
         A::action(*m, "mnAutoStart")->trigger();

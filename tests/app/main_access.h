@@ -51,6 +51,17 @@ struct RecordingLink : announce::IrcLink {
     std::shared_ptr<Log> log;
 };
 
+// The window beside folder, headless (no video, no sound device), talking to a recording link.
+inline std::unique_ptr<Main>
+headlessMain(const QString& folder,
+             std::shared_ptr<RecordingLink::Log> log = std::make_shared<RecordingLink::Log>()) {
+    MainOptions options;
+    options.programFolder = folder;
+    options.vo = options.ao = QStringLiteral("null");
+    options.link = std::make_unique<RecordingLink>(std::move(log));
+    return std::make_unique<Main>(std::move(options));
+}
+
 // Answers every modal box that opens from now on (OK / Cancel), recording its text.
 class ModalAnswerer : public QObject {
 public:

@@ -21,12 +21,7 @@ class Playlist : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_FALSE(testsupport::mediaDir().isEmpty());
-        MainOptions options;
-        options.programFolder = folder.path();
-        options.vo = options.ao = QStringLiteral("null");
-        options.link = std::make_unique<testsupport::RecordingLink>(
-            std::make_shared<testsupport::RecordingLink::Log>());
-        m = std::make_unique<Main>(std::move(options));
+        m = testsupport::headlessMain(folder.path());
         QObject::connect(&player(), &MediaPlayer::PlayStateChange,
                          [this](int s) { states.push_back(s); });
     }

@@ -26,14 +26,7 @@ void writeAll(const QString& path, const QByteArray& bytes) {
 
 class Window : public ::testing::Test {
 protected:
-    std::unique_ptr<Main> open() {
-        MainOptions options;
-        options.programFolder = folder.path();
-        options.vo = QStringLiteral("null");
-        options.ao = QStringLiteral("null");
-        options.link = std::make_unique<RecordingLink>(log);
-        return std::make_unique<Main>(std::move(options));
-    }
+    std::unique_ptr<Main> open() { return testsupport::headlessMain(folder.path(), log); }
     QString ini() const { return folder.filePath(QStringLiteral("mirc.ini")); }
 
     QTemporaryDir folder;
@@ -212,13 +205,9 @@ TEST_F(Window, TouchesOnlyItsOwnSectionOfTheSharedFile) {
 }
 
 TEST_F(Window, RootFolderGetsNoDoubledSeparator) {
-    MainOptions options;
-    options.programFolder = QStringLiteral("/");
-    options.vo = options.ao = QStringLiteral("null");
-    options.link = std::make_unique<RecordingLink>(log);
-    Main m(std::move(options));
-    EXPECT_EQ(m.fnINI, QStringLiteral("/mirc.ini"));
-    EXPECT_EQ(m.FN, QStringLiteral("/SongName.txt"));
+    auto m = testsupport::headlessMain(QStringLiteral("/"));
+    EXPECT_EQ(m->fnINI, QStringLiteral("/mirc.ini"));
+    EXPECT_EQ(m->FN, QStringLiteral("/SongName.txt"));
     // Destroyed without closing, so nothing is written to the root folder.
 }
 
