@@ -49,7 +49,8 @@ QString valueOf(Field field, const NowPlaying& track) {
     return {};
 }
 
-// The client runs the line as a command line: a line break would start a second command.
+} // namespace
+
 QString blankLineBreaks(QString value) {
     for (QChar& c : value) {
         if (c == u'\r' || c == u'\n' || c == u'\0')
@@ -57,8 +58,6 @@ QString blankLineBreaks(QString value) {
     }
     return value;
 }
-
-} // namespace
 
 QString defaultFormat() {
     return u"/me слушает !артист - !название [!время]"_s;

@@ -11,6 +11,10 @@ namespace announce {
 // Makes one inserted value safe for the receiving client (see IrcLink::escapeValue).
 using ValueEscaper = std::function<QString(const QString&)>;
 
+// CR, LF and NUL as blanks: the client runs the line as a command line, where a line break
+// would start a second command, and the song file must keep its four lines.
+QString blankLineBreaks(QString value);
+
 // The format used when the settings hold none.
 QString defaultFormat();
 

@@ -1,6 +1,5 @@
-#include "irc_link.h"
-
-#include "dde_client.h"
+#include "announce/dde_client.h"
+#include "announce/irc_link.h"
 
 #include <QByteArray>
 #include <QString>

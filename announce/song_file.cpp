@@ -1,5 +1,7 @@
 #include "announce/song_file.h"
 
+#include "announce/format.h"
+
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -12,12 +14,8 @@ namespace fs = std::filesystem;
 namespace announce {
 namespace {
 
-QByteArray lineOf(QString value) {
-    for (QChar& c : value) {
-        if (c == u'\r' || c == u'\n' || c == u'\0')
-            c = u' ';
-    }
-    return value.toLocal8Bit() + "\r\n";
+QByteArray lineOf(const QString& value) {
+    return blankLineBreaks(value).toLocal8Bit() + "\r\n";
 }
 
 // Follows a chain of symbolic links to the file that is really written; the target need not
