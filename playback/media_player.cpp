@@ -87,6 +87,7 @@ MediaPlayer::MediaPlayer(const EngineOptions& options, QObject* parent) : QObjec
     if (!options.ao.isEmpty())
         opt("ao", options.ao.toUtf8());
     opt("osc", "yes");
+    opt("script-opts", "osc-idlescreen=no"); // an empty player stays dark, without English hints
     opt("idle", "yes");
     // The engine must never quit, or change the playlist, on its own.
     opt("input-default-bindings", "no");

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QProcess>
 #include <QScreen>
 #include <QSet>
 #include <QTemporaryDir>
@@ -98,7 +99,16 @@ TEST(RealWindow, ShowsVideoAndTheOnScreenControls) {
         },
         10000);
     grab(area).save(QDir::current().filePath(QStringLiteral("smoke-controls.png")));
-    EXPECT_TRUE(shown) << "the on-screen controls did not appear under the mouse";
+    ASSERT_TRUE(shown) << "the on-screen controls did not appear under the mouse";
+
+    // A real click (through the X server) on the controls' play button resumes.
+    const int before = playing;
+    QCursor::setPos(area->mapToGlobal(QPoint(9, area->height() - 9)));
+    QProcess click;
+    click.start(QStringLiteral("xdotool"), {QStringLiteral("click"), QStringLiteral("1")});
+    ASSERT_TRUE(click.waitForFinished(10000) && click.exitCode() == 0) << "xdotool failed";
+    EXPECT_TRUE(waitUntil([&] { return playing == before + 1; }))
+        << "the play button took no click";
 }
 
 int main(int argc, char** argv) {
