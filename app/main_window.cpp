@@ -352,9 +352,9 @@ void Main::mnAutoStart_Click() {
 void Main::WindowsMediaPlayer1_PlayStateChange(int NewState) {
     if (NewState != playback::psPlaying)
         return;
-    if (mnAutoPrint->isChecked())
-        PrintSongName();
     const announce::NowPlaying track = snapshotOf(*WindowsMediaPlayer1);
+    if (mnAutoPrint->isChecked())
+        announceTrack(track);
     const QString fields[] = {track.sourceURL, track.author, track.name, track.durationString,
                               track.bitrate};
     for (int i = 0; i < int(Text.size()); ++i)
@@ -370,7 +370,10 @@ void Main::mnPrintSongName_Click() {
 }
 
 void Main::PrintSongName() {
-    const announce::NowPlaying track = snapshotOf(*WindowsMediaPlayer1);
+    announceTrack(snapshotOf(*WindowsMediaPlayer1));
+}
+
+void Main::announceTrack(const announce::NowPlaying& track) {
     if (track.sourceURL.isEmpty())
         return; // nothing loaded, nothing to tell
     SL = announce::buildLine(Format, track, *m_options.link);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "announce/irc_link.h"
+#include "announce/now_playing.h"
 #include "playback/media_player.h"
 
 #include <QMainWindow>
@@ -67,6 +68,7 @@ private:
     void buildMenus();
     void buildHotkeys();
     void PrintSongName();
+    void announceTrack(const announce::NowPlaying& track);
     void SendToMirc(const QString& text);
     QString programFolder() const;
 
