@@ -185,8 +185,10 @@ TEST_F(Engine, ShuffleKeepsTheListOrderAndTheTrackPlaying) {
     // Entry i still means the same track.
     for (int i : {2, 1, 0}) {
         const MediaItem item = *player->currentPlaylist.Item(i);
+        const int started = count(psPlaying);
         player->controls.playItem(item);
-        ASSERT_TRUE(waitUntil([&] { return player->currentMedia.sourceURL() == item.sourceURL; }));
+        ASSERT_TRUE(waitFor(psPlaying, started + 1));
+        EXPECT_EQ(player->currentMedia.sourceURL(), item.sourceURL);
     }
     EXPECT_GT(count(psTransitioning), transitions);
     player->settings.setMode(QStringLiteral("shuffle"), false);
