@@ -2,8 +2,7 @@
 // says it in a real channel on a private IRC server (all on 127.0.0.1, started by
 // irc_peers.py), where an observer listens.
 #include "main_access.h"
-#include "support/peer_process.h"
-#include "support/scoped_env.h"
+#include "support/irc_channel.h"
 
 #include <gtest/gtest.h>
 
@@ -20,28 +19,13 @@ using namespace playback;
 
 namespace {
 
-class EndToEnd : public ::testing::Test {
+class EndToEnd : public testsupport::IrcChannel {
 protected:
     void SetUp() override {
         ASSERT_FALSE(testsupport::mediaDir().isEmpty());
-        ASSERT_TRUE(peers.start(QStringLiteral("/usr/bin/python3"),
-                                {QStringLiteral(TESTS_DIR "/announce/irc_peers.py"),
-                                 QStringLiteral("serve"), QStringLiteral("--dir"), dir.path(),
-                                 QStringLiteral("--max-seconds"), QStringLiteral("600")},
-                                120000))
-            << peers.earlierOutput().toStdString();
-        ASSERT_EQ(peers.readyWords().size(), 3);
-        observerLog = peers.readyWords()[1];
-        // Only this WeeChat, and no HexChat to fall back on.
-        env.emplace_back(std::make_unique<testsupport::ScopedEnv>("WEECHAT_HOME",
-                                                                  peers.readyWords()[0].toUtf8()));
-        env.emplace_back(std::make_unique<testsupport::ScopedEnv>(
-            "HOME", dir.filePath(QStringLiteral("home")).toUtf8()));
-        env.emplace_back(std::make_unique<testsupport::ScopedEnv>("XDG_RUNTIME_DIR", QByteArray()));
-        env.emplace_back(std::make_unique<testsupport::ScopedEnv>("XDG_CACHE_HOME", QByteArray()));
-        env.emplace_back(
-            std::make_unique<testsupport::ScopedEnv>("DBUS_SESSION_BUS_ADDRESS", QByteArray()));
-
+        IrcChannel::SetUp();
+        if (HasFatalFailure())
+            return;
         MainOptions options; // the platform's own IRC link
         options.programFolder = dir.filePath(QStringLiteral("program"));
         options.vo = options.ao = QStringLiteral("null");
@@ -53,37 +37,6 @@ protected:
         A::action(*m, "mnAutoPrint")->trigger();
     }
 
-    // What was said in #np, in order.
-    QStringList said() const {
-        QFile log(observerLog);
-        QStringList texts;
-        if (!log.open(QIODevice::ReadOnly))
-            return texts;
-        for (const QByteArray& line : log.readAll().split('\n')) {
-            const qsizetype at = line.indexOf(" PRIVMSG #np :");
-            if (at >= 0)
-                texts << QString::fromUtf8(line.sliced(at + 14).trimmed());
-        }
-        return texts;
-    }
-
-    // A last plain message: the server keeps one client's order, so once it is there,
-    // everything sent before it is there too.
-    bool finish() {
-        if (!announce::makeIrcLink()->send(QStringLiteral("конец")))
-            return false;
-        return waitUntil(
-            [&] { return !said().isEmpty() && said().back() == QStringLiteral("конец"); }, 30000);
-    }
-
-    static QString action(const QString& text) {
-        return QChar(1) + QStringLiteral("ACTION ") + text + QChar(1);
-    }
-
-    QTemporaryDir dir;
-    testsupport::PeerProcess peers;
-    QString observerLog;
-    std::vector<std::unique_ptr<testsupport::ScopedEnv>> env;
     std::unique_ptr<Main> m;
     int playing = 0;
 };
@@ -122,11 +75,8 @@ TEST_F(EndToEnd, CraftedTitleIsOneMessageWithoutThePath) {
         said(),
         (QStringList{action(QStringLiteral("слушает Ария - B  /quit !адрес /exec -sh id [00:05]")),
                      QStringLiteral("конец")}));
-    QFile log(observerLog);
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    const QByteArray everything = log.readAll();
-    EXPECT_FALSE(everything.contains("secret-folder"));
-    EXPECT_FALSE(everything.contains(" QUIT"));
+    EXPECT_FALSE(everything().contains("secret-folder"));
+    EXPECT_FALSE(everything().contains(" QUIT"));
 }
 
 int main(int argc, char** argv) {
