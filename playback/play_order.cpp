@@ -1,0 +1,130 @@
+#include "playback/play_order.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace playback {
+
+void RandomPass::setEntries(std::vector<qint64> ids) {
+    m_ids = std::move(ids);
+    m_poolValid = false;
+}
+
+void RandomPass::reset() {
+    m_ids.clear();
+    newPass();
+}
+
+void RandomPass::newPass() {
+    m_played.clear();
+    m_history.clear();
+    m_pool.clear();
+    m_poolValid = false;
+    m_complete = false;
+}
+
+void RandomPass::started(qint64 id) {
+    if (m_complete)
+        newPass();
+    m_played.insert(id);
+}
+
+void RandomPass::loaded(qint64 id) {
+    if (m_history.empty() || m_history.back() != id)
+        m_history.push_back(id);
+}
+
+std::optional<qint64> RandomPass::next(std::mt19937_64& rng, qint64 avoid) {
+    if (!m_poolValid) {
+        m_pool.clear();
+        for (qint64 id : m_ids) {
+            if (!m_played.contains(id))
+                m_pool.push_back(id);
+        }
+        m_poolValid = true;
+    }
+    std::optional<qint64> spare; // avoid, kept back in case nothing else is left
+    std::optional<qint64> pick;
+    while (!pick && !m_pool.empty()) {
+        std::uniform_int_distribution<size_t> at(0, m_pool.size() - 1);
+        const size_t i = at(rng);
+        const qint64 id = m_pool[i];
+        m_pool[i] = m_pool.back();
+        m_pool.pop_back();
+        if (m_played.contains(id))
+            continue; // played since the pool was filled
+        if (id == avoid && !spare)
+            spare = id;
+        else
+            pick = id;
+    }
+    if (spare) {
+        if (pick)
+            m_pool.push_back(*spare);
+        else
+            pick = spare;
+    }
+    if (!pick)
+        m_complete = true;
+    return pick;
+}
+
+std::optional<qint64> RandomPass::previous() {
+    if (m_history.size() < 2)
+        return std::nullopt;
+    m_history.pop_back();
+    return m_history.back();
+}
+
+QString samePathKey(const QString& path) {
+    if (path.contains(u"://"))
+        return path;
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+}
+
+void Nesting::reset() {
+    m_ranges.clear();
+}
+
+void Nesting::listLoaded(const QString& list, qint64 first, qint64 last) {
+    auto level = std::make_shared<Level>(Level{samePathKey(list), 1, nullptr});
+    m_ranges.push_back({first, last, std::move(level)});
+}
+
+void Nesting::expanded(qint64 id, const QString& path, qint64 firstNew, int count) {
+    if (count <= 0)
+        return;
+    auto parent = levelOf(id);
+    const int depth = parent ? parent->depth + 1 : 1;
+    auto level = std::make_shared<Level>(Level{samePathKey(path), depth, std::move(parent)});
+    m_ranges.push_back({firstNew, firstNew + count - 1, std::move(level)});
+}
+
+std::shared_ptr<const Nesting::Level> Nesting::levelOf(qint64 id) const {
+    auto it = std::upper_bound(m_ranges.begin(), m_ranges.end(), id,
+                               [](qint64 v, const Range& r) { return v < r.first; });
+    if (it == m_ranges.begin())
+        return nullptr;
+    --it;
+    return id <= it->last ? it->level : nullptr;
+}
+
+bool Nesting::mayOpen(qint64 id, const QString& path) const {
+    auto level = levelOf(id);
+    if (!level)
+        return true;
+    if (level->depth > kMaxDepth)
+        return false;
+    const QString key = samePathKey(path);
+    for (auto l = level; l; l = l->parent) {
+        if (l->list == key)
+            return false;
+    }
+    return true;
+}
+
+} // namespace playback
