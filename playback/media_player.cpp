@@ -17,6 +17,9 @@ namespace {
 
 enum ObserveId : uint64_t { obsPause = 1, obsIdle, obsCount };
 
+// Events handled in one turn; the rest wait for the next, so the window keeps its share.
+constexpr int kEventsPerTurn = 64;
+
 QString fromUtf8(const char* text) {
     return text ? QString::fromUtf8(text) : QString();
 }
@@ -126,15 +129,16 @@ void MediaPlayer::onWakeup(void* self) {
 void MediaPlayer::drainEvents() {
     m_wakeupPending = false;
     bool shutDown = false;
-    while (m_mpv) {
+    for (int handled = 0; m_mpv && !shutDown; ++handled) {
+        if (handled == kEventsPerTurn) {
+            onWakeup(this); // come back for the rest after the window's own events
+            break;
+        }
         const mpv_event* event = mpv_wait_event(m_mpv, 0);
         if (event->event_id == MPV_EVENT_NONE)
             break;
-        if (event->event_id == MPV_EVENT_SHUTDOWN)
-            shutDown = true;
+        shutDown = event->event_id == MPV_EVENT_SHUTDOWN;
         handleEvent(*event);
-        if (shutDown)
-            break;
     }
     if (shutDown && m_mpv) {
         // The core went away by itself; keep running without it.
