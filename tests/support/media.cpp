@@ -44,6 +44,43 @@ bool writeText(const QString& path, const QString& text) {
     return f.open(QIODevice::WriteOnly) && f.write(text.toUtf8()) == text.toUtf8().size();
 }
 
+QString beep(int i) {
+    return QStringLiteral("beep%1.ogg").arg(i);
+}
+
+QString lines(const QStringList& entries) {
+    return entries.join(u'\n') + u'\n';
+}
+
+// Short tracks and the lists built of them: for play order, expansion and nesting.
+bool makeShortLists(const QString& d) {
+    bool ok = ffmpeg(tone(0.3) +
+                     QStringList{QStringLiteral("-c:a"), QStringLiteral("libvorbis"), d + beep(0)});
+    for (int i = 1; i < 10; ++i)
+        ok = ok && QFile::copy(d + beep(0), d + beep(i));
+    ok = ok && QDir(d).mkpath(QStringLiteral("folder"));
+    for (const char* name : {"a.ogg", "b.ogg", "c.ogg"})
+        ok = ok && QFile::copy(d + beep(0), d + QStringLiteral("folder/") + QLatin1String(name));
+    auto list = [&](const char* name, const QStringList& entries) {
+        return writeText(d + QLatin1String(name), lines(entries));
+    };
+    ok = ok && list("one.m3u", {beep(0)});
+    ok = ok && list("two.m3u", {beep(0), beep(1)});
+    ok = ok && list("six.m3u", {beep(0), beep(1), beep(2), beep(3), beep(4), beep(5)});
+    ok = ok && list("nested.m3u", {beep(0), QStringLiteral("inner.m3u"), beep(3)});
+    ok = ok && list("inner.m3u", {beep(1), beep(2)});
+    ok = ok && list("self.m3u", {beep(0), QStringLiteral("self.m3u"), beep(1)});
+    ok = ok && list("cycle-a.m3u", {beep(0), QStringLiteral("cycle-b.m3u"), beep(1)});
+    ok = ok && list("cycle-b.m3u", {beep(2), QStringLiteral("./cycle-a.m3u"), beep(3)});
+    for (int level = 1; level <= 10; ++level) {
+        QStringList entries{beep(level - 1)};
+        if (level < 10)
+            entries << QStringLiteral("deep%1.m3u").arg(level + 1);
+        ok = ok && writeText(d + QStringLiteral("deep%1.m3u").arg(level), lines(entries));
+    }
+    return ok;
+}
+
 QString makeMedia() {
     static QTemporaryDir dir;
     const QString d = dir.path() + u'/';
@@ -82,6 +119,7 @@ QString makeMedia() {
                                                                         "File2=tagged.mp3\n"
                                                                         "NumberOfEntries=2\n"
                                                                         "Version=2\n"));
+    ok = ok && makeShortLists(d);
     return ok ? dir.path() : QString();
 }
 
