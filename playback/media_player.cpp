@@ -10,12 +10,14 @@
 #include <clocale>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace playback {
 
 namespace {
 
-enum ObserveId : uint64_t { obsPause = 1, obsIdle, obsCount };
+enum ObserveId : uint64_t { obsPause = 1, obsIdle };
+enum HookId : uint64_t { hookOpening = 1, hookUnloading, hookAfterEnd };
 
 // Events handled in one turn; the rest wait for the next, so the window keeps its share.
 constexpr int kEventsPerTurn = 64;
@@ -108,7 +110,10 @@ MediaPlayer::MediaPlayer(const EngineOptions& options, QObject* parent) : QObjec
     }
     mpv_observe_property(m_mpv, obsPause, "pause", MPV_FORMAT_FLAG);
     mpv_observe_property(m_mpv, obsIdle, "idle-active", MPV_FORMAT_FLAG);
-    mpv_observe_property(m_mpv, obsCount, "playlist-count", MPV_FORMAT_INT64);
+    mpv_hook_add(m_mpv, hookOpening, "on_load", 0);
+    // Held until the window has seen the track start: it reads the track's details then.
+    mpv_hook_add(m_mpv, hookUnloading, "on_unload", 0);
+    mpv_hook_add(m_mpv, hookAfterEnd, "on_after_end_file", 0);
     mpv_set_wakeup_callback(m_mpv, &MediaPlayer::onWakeup, this);
 }
 
@@ -146,7 +151,8 @@ void MediaPlayer::drainEvents() {
         mpv_terminate_destroy(m_mpv);
         m_mpv = nullptr;
         m_items.clear();
-        m_itemsStale = false;
+        m_indexById.clear();
+        m_awaitingAfterEnd = false;
     }
     emitPending();
 }
@@ -155,11 +161,16 @@ void MediaPlayer::handleEvent(const mpv_event& event) {
     std::optional<int> code;
     switch (event.event_id) {
     case MPV_EVENT_START_FILE:
+        m_openingId = static_cast<const mpv_event_start_file*>(event.data)->playlist_entry_id;
+        m_unasked = m_requestedId >= 0 && m_openingId != m_requestedId;
+        if (m_openingId == m_requestedId)
+            m_requestedId = -1;
         code = m_state.startFile();
         break;
     case MPV_EVENT_FILE_LOADED:
         code = m_state.fileLoaded(flagProperty("pause"));
-        m_resumeId = playingId();
+        m_resumeId = m_openingId;
+        m_pass.loaded(m_openingId);
         break;
     case MPV_EVENT_PLAYBACK_RESTART:
         code = m_state.playbackRestart(flagProperty("pause"));
@@ -183,8 +194,18 @@ void MediaPlayer::handleEvent(const mpv_event& event) {
         default:
             break;
         }
-        if (reason == EndReason::Redirect)
-            m_itemsStale = true;
+        m_endedId = end->playlist_entry_id;
+        m_endReason = reason;
+        m_awaitingAfterEnd = true;
+        if (reason == EndReason::Redirect) {
+            // A folder or a list, replaced in place by its entries.
+            const int at = itemIndexOf(m_endedId);
+            if (at >= 0)
+                m_nesting.expanded(m_endedId, m_items[at].sourceURL, end->playlist_insert_id,
+                                   end->playlist_insert_num_entries);
+            readItems();
+            m_listChanged = true;
+        }
         code = m_state.endFile(reason);
         break;
     }
@@ -196,10 +217,19 @@ void MediaPlayer::handleEvent(const mpv_event& event) {
         } else if (event.reply_userdata == obsIdle && prop->format == MPV_FORMAT_FLAG &&
                    *static_cast<int*>(prop->data)) {
             code = m_state.idle();
-        } else if (event.reply_userdata == obsCount && prop->format == MPV_FORMAT_INT64 &&
-                   *static_cast<int64_t*>(prop->data) != static_cast<int64_t>(m_items.size())) {
-            m_itemsStale = true;
         }
+        break;
+    }
+    case MPV_EVENT_HOOK: {
+        const uint64_t id = static_cast<const mpv_event_hook*>(event.data)->id;
+        if (event.reply_userdata == hookOpening)
+            openingEntry();
+        else if (event.reply_userdata == hookAfterEnd)
+            afterEntryEnd();
+        // The window sees what happened before the engine moves on.
+        emitPending();
+        if (m_mpv)
+            mpv_hook_continue(m_mpv, id);
         break;
     }
     case MPV_EVENT_SHUTDOWN:
@@ -212,11 +242,70 @@ void MediaPlayer::handleEvent(const mpv_event& event) {
         m_pendingStates.push_back(*code);
 }
 
+void MediaPlayer::openingEntry() {
+    if (std::exchange(m_unasked, false)) {
+        // Still starting up, the engine went to the top of its list whatever was asked; the
+        // entry asked for replaces this one before anything is opened.
+        if (const int index = engineIndexOf(m_requestedId); index >= 0) {
+            command({"playlist-play-index", QByteArray::number(index).constData()});
+            return;
+        }
+        m_requestedId = -1; // gone from the list
+    }
+    m_pass.started(m_openingId);
+    if (!m_nesting.mayOpen(m_openingId, stringProperty("path"))) {
+        // Open nothing: the engine counts it a failure and goes on with the next entry.
+        setProperty("stream-open-filename", QString());
+    }
+}
+
+void MediaPlayer::afterEntryEnd() {
+    m_awaitingAfterEnd = false;
+    const bool ranOut = m_endReason == EndReason::Eof || m_endReason == EndReason::Error ||
+                        m_endReason == EndReason::Redirect;
+    if (!settings.m_shuffle) {
+        // In list order the engine chooses; at the end it starts the list again, or stops.
+        if (ranOut && settings.m_loop && !m_items.empty() && m_items.back().id == m_endedId)
+            m_pass.newPass();
+        return;
+    }
+    if (ranOut) {
+        playAtRandom(m_endedId, true);
+    } else if (const int ended = itemIndexOf(m_endedId);
+               m_endReason == EndReason::Stop && m_requestedId < 0 && ended >= 0) {
+        // Not asked for by us: the on-screen controls' next or previous.
+        const qint64 current = intProperty("playlist-current-pos").value_or(-1);
+        if (current == ended + 1) {
+            playAtRandom(m_endedId, false);
+        } else if (current == ended - 1) {
+            if (const auto back = m_pass.previous())
+                playEntry(*back);
+        }
+    }
+}
+
+void MediaPlayer::playAtRandom(qint64 ended, bool stopWhenDone) {
+    auto next = m_pass.next(m_rng);
+    if (!next && settings.m_loop && m_pass.anyLoaded()) {
+        m_pass.newPass();
+        next = m_pass.next(m_rng, ended);
+    }
+    if (next)
+        playEntry(*next);
+    else if (stopWhenDone)
+        command({"playlist-play-index", "none"});
+}
+
 void MediaPlayer::emitPending() {
     // A handler may open a modal dialog, which drains again; keep the order anyway.
     if (m_emitting)
         return;
     m_emitting = true;
+    // After an expansion, once the entry to play next is settled.
+    if (m_listChanged && !m_awaitingAfterEnd) {
+        m_listChanged = false;
+        emit CurrentPlaylistChange();
+    }
     while (!m_pendingStates.empty()) {
         const int code = m_pendingStates.front();
         m_pendingStates.pop_front();
@@ -265,69 +354,60 @@ bool MediaPlayer::flagProperty(const char* name) const {
     return m_mpv && mpv_get_property(m_mpv, name, MPV_FORMAT_FLAG, &value) >= 0 && value;
 }
 
-std::vector<MediaPlayer::Entry> MediaPlayer::readPlaylist() const {
-    std::vector<Entry> entries;
+std::vector<MediaItem> MediaPlayer::readPlaylist() const {
+    std::vector<MediaItem> items;
     mpv_node node;
     if (!m_mpv || mpv_get_property(m_mpv, "playlist", MPV_FORMAT_NODE, &node) < 0)
-        return entries;
+        return items;
     if (node.format == MPV_FORMAT_NODE_ARRAY) {
-        entries.reserve(node.u.list->num);
+        items.reserve(node.u.list->num);
         for (int i = 0; i < node.u.list->num; ++i) {
-            const mpv_node& item = node.u.list->values[i];
-            Entry e;
-            if (const auto* id = mapValue(item, "id"); id && id->format == MPV_FORMAT_INT64)
-                e.id = id->u.int64;
-            if (const auto* f = mapValue(item, "filename"); f && f->format == MPV_FORMAT_STRING)
-                e.filename = QString::fromUtf8(f->u.string);
-            if (const auto* t = mapValue(item, "title"); t && t->format == MPV_FORMAT_STRING)
-                e.title = QString::fromUtf8(t->u.string);
-            entries.push_back(std::move(e));
+            const mpv_node& entry = node.u.list->values[i];
+            MediaItem item;
+            QString title;
+            if (const auto* id = mapValue(entry, "id"); id && id->format == MPV_FORMAT_INT64)
+                item.id = id->u.int64;
+            if (const auto* f = mapValue(entry, "filename"); f && f->format == MPV_FORMAT_STRING)
+                item.sourceURL = QString::fromUtf8(f->u.string);
+            if (const auto* t = mapValue(entry, "title"); t && t->format == MPV_FORMAT_STRING)
+                title = QString::fromUtf8(t->u.string);
+            item.name = entryName(item.sourceURL, title);
+            items.push_back(std::move(item));
         }
     }
     mpv_free_node_contents(&node);
-    return entries;
+    return items;
 }
 
-void MediaPlayer::ensureItems() const {
-    if (!m_itemsStale)
-        return;
-    m_itemsStale = false;
-    const auto entries = readPlaylist();
-    std::vector<MediaItem> items;
-    items.reserve(entries.size());
-    auto toItem = [](const Entry& e) {
-        return MediaItem{e.id, e.filename, entryName(e.filename, e.title)};
-    };
-    if (m_freshOrder) {
-        for (const auto& e : entries)
-            items.push_back(toItem(e));
-    } else {
-        // Keep the loaded order of entries still there; newcomers follow in engine order.
-        std::vector<const Entry*> byId(entries.size());
-        std::transform(entries.begin(), entries.end(), byId.begin(), [](auto& e) { return &e; });
-        std::sort(byId.begin(), byId.end(), [](auto* a, auto* b) { return a->id < b->id; });
-        auto find = [&](qint64 id) -> const Entry* {
-            auto it = std::lower_bound(byId.begin(), byId.end(), id,
-                                       [](const Entry* e, qint64 v) { return e->id < v; });
-            return it != byId.end() && (*it)->id == id ? *it : nullptr;
-        };
-        std::vector<qint64> kept;
-        for (const auto& old : m_items) {
-            if (const Entry* e = find(old.id)) {
-                items.push_back(toItem(*e));
-                kept.push_back(e->id);
-            }
-        }
-        std::sort(kept.begin(), kept.end());
-        for (const auto& e : entries) {
-            if (!std::binary_search(kept.begin(), kept.end(), e.id))
-                items.push_back(toItem(e));
-        }
+void MediaPlayer::readItems() {
+    m_items = readPlaylist();
+    m_indexById.clear();
+    std::vector<qint64> ids;
+    ids.reserve(m_items.size());
+    for (const auto& item : m_items)
+        ids.push_back(item.id);
+    m_pass.setEntries(std::move(ids));
+}
+
+int MediaPlayer::itemIndexOf(qint64 id) const {
+    if (m_indexById.empty()) {
+        m_indexById.reserve(m_items.size());
+        for (size_t i = 0; i < m_items.size(); ++i)
+            m_indexById.emplace(m_items[i].id, static_cast<int>(i));
     }
-    m_items = std::move(items);
+    const auto it = m_indexById.find(id);
+    return it == m_indexById.end() ? -1 : it->second;
 }
 
 int MediaPlayer::engineIndexOf(qint64 id) const {
+    if (id < 0)
+        return -1;
+    if (const int i = itemIndexOf(id); i >= 0) {
+        const QByteArray key = "playlist/" + QByteArray::number(i) + "/id";
+        if (intProperty(key.constData()) == id)
+            return i;
+    }
+    // The engine changed its list and the news is still on its way: ask it.
     const auto entries = readPlaylist();
     for (size_t i = 0; i < entries.size(); ++i) {
         if (entries[i].id == id)
@@ -336,10 +416,11 @@ int MediaPlayer::engineIndexOf(qint64 id) const {
     return -1;
 }
 
-void MediaPlayer::playEngineIndex(int index) {
+void MediaPlayer::playEntry(qint64 id) {
+    const int index = engineIndexOf(id);
     if (index < 0)
         return;
-    setProperty("pause", QStringLiteral("no"));
+    m_requestedId = id;
     command({"playlist-play-index", QByteArray::number(index).constData()});
 }
 
@@ -359,24 +440,31 @@ void MediaPlayer::setURL(const QString& url) {
     m_url = url;
     if (!m_mpv)
         return;
-    m_freshOrder = true;
-    m_itemsStale = true;
     m_resumeId = -1;
-    if (url.isEmpty()) {
-        command({"stop"});
+    m_requestedId = -1;
+    m_pass.reset();
+    m_nesting.reset();
+    m_items.clear();
+    m_indexById.clear();
+    command({"stop"}); // empties the engine's list too
+    if (url.isEmpty())
         return;
-    }
     setProperty("pause", settings.m_autoStart ? QStringLiteral("no") : QStringLiteral("yes"));
     const QByteArray target = url.toUtf8();
-    // A playlist file is expanded at once, so its entries can be listed right away.
-    const bool loaded = isPlaylistFile(url) ? command({"loadlist", target.constData(), "replace"})
-                                            : command({"loadfile", target.constData(), "replace"});
-    if (!loaded)
+    // A playlist file is expanded at once, so its entries can be listed right away. Appended to
+    // the emptied engine, nothing starts by itself: the first entry is ours to choose.
+    const bool list = isPlaylistFile(url);
+    if (!command({list ? "loadlist" : "loadfile", target.constData(), "append"}))
         return;
-    ensureItems();
-    m_freshOrder = false;
+    readItems();
+    if (m_items.empty())
+        return;
+    if (list)
+        m_nesting.listLoaded(url, m_items.front().id, m_items.back().id);
+    qint64 first = m_items.front().id;
     if (settings.m_shuffle)
-        command({"playlist-shuffle"});
+        first = m_pass.next(m_rng).value_or(first);
+    playEntry(first);
 }
 
 // Playlist
@@ -384,21 +472,26 @@ void MediaPlayer::setURL(const QString& url) {
 void MediaPlayer::Playlist::clear() {
     m_p.command({"stop"});
     m_p.m_items.clear();
-    m_p.m_itemsStale = false;
-    m_p.m_freshOrder = true;
+    m_p.m_indexById.clear();
+    m_p.m_pass.reset();
+    m_p.m_nesting.reset();
     m_p.m_resumeId = -1;
+    m_p.m_requestedId = -1;
 }
 
 int MediaPlayer::Playlist::count() const {
-    m_p.ensureItems();
     return static_cast<int>(m_p.m_items.size());
 }
 
 std::optional<MediaItem> MediaPlayer::Playlist::Item(int index) const {
-    m_p.ensureItems();
-    if (index < 0 || index >= static_cast<int>(m_p.m_items.size()))
+    if (index < 0 || index >= count())
         return std::nullopt;
     return m_p.m_items[index];
+}
+
+int MediaPlayer::Playlist::currentIndex() const {
+    const auto pos = m_p.intProperty("playlist-current-pos");
+    return pos && *pos >= 0 && *pos < count() ? static_cast<int>(*pos) : -1;
 }
 
 // Controls
@@ -409,10 +502,13 @@ void MediaPlayer::Controls::play() {
         return;
     }
     // Stopped: start the entry that was current, else the first.
-    int index = m_p.m_resumeId >= 0 ? m_p.engineIndexOf(m_p.m_resumeId) : -1;
-    if (index < 0 && m_p.intProperty("playlist-count").value_or(0) > 0)
-        index = 0;
-    m_p.playEngineIndex(index);
+    qint64 id = m_p.engineIndexOf(m_p.m_resumeId) >= 0 ? m_p.m_resumeId : -1;
+    if (id < 0 && !m_p.m_items.empty())
+        id = m_p.m_items.front().id;
+    if (id < 0)
+        return;
+    m_p.setProperty("pause", QStringLiteral("no"));
+    m_p.playEntry(id);
 }
 
 void MediaPlayer::Controls::pause() {
@@ -427,15 +523,27 @@ void MediaPlayer::Controls::stop() {
 }
 
 void MediaPlayer::Controls::next() {
-    m_p.command({"playlist-next"});
+    if (m_p.settings.m_shuffle)
+        m_p.playAtRandom(m_p.playingId(), false);
+    else
+        m_p.command({"playlist-next"});
 }
 
 void MediaPlayer::Controls::previous() {
+    if (m_p.settings.m_shuffle) {
+        if (const auto back = m_p.m_pass.previous()) {
+            m_p.playEntry(*back);
+            return;
+        }
+    }
     m_p.command({"playlist-prev"});
 }
 
 void MediaPlayer::Controls::playItem(const MediaItem& item) {
-    m_p.playEngineIndex(m_p.engineIndexOf(item.id));
+    if (m_p.engineIndexOf(item.id) < 0)
+        return;
+    m_p.setProperty("pause", QStringLiteral("no"));
+    m_p.playEntry(item.id);
 }
 
 // Settings
@@ -452,10 +560,10 @@ void MediaPlayer::Settings::setMode(const QString& mode, bool on) {
     if (mode == u"loop") {
         m_loop = on;
         m_p.setProperty("loop-playlist", on ? QStringLiteral("inf") : QStringLiteral("no"));
-    } else if (mode == u"shuffle" && on != m_shuffle) {
+    } else if (mode == u"shuffle") {
+        // Only the choice of what plays next: the track playing goes on, the list keeps its
+        // order, and what already played in this pass does not play again.
         m_shuffle = on;
-        // Reorders what plays next; the track playing goes on, and the list keeps its order.
-        m_p.command({on ? "playlist-shuffle" : "playlist-unshuffle"});
     }
 }
 

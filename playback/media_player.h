@@ -1,5 +1,6 @@
 #pragma once
 
+#include "playback/play_order.h"
 #include "playback/play_state.h"
 
 #include <QObject>
@@ -8,6 +9,8 @@
 #include <atomic>
 #include <deque>
 #include <optional>
+#include <random>
+#include <unordered_map>
 #include <vector>
 
 struct mpv_handle;
@@ -22,7 +25,7 @@ struct EngineOptions {
     QString ao;
 };
 
-// One entry of the current playlist. The id stays with the entry when the order is shuffled.
+// One entry of the current playlist. The id stays with the entry when others come or go.
 struct MediaItem {
     qint64 id = -1;
     QString sourceURL;
@@ -38,16 +41,19 @@ public:
     explicit MediaPlayer(const EngineOptions& options, QObject* parent = nullptr);
     ~MediaPlayer() override;
 
-    // Loads a media file, a playlist file (.m3u, .m3u8, .pls) or an address as the current
-    // playlist; playback starts when autoStart is on. Empty text unloads.
+    // Loads a media file, a playlist file (.m3u, .m3u8, .pls), a folder or an address as the
+    // current playlist; playback starts when autoStart is on, with a random entry when shuffle is
+    // on. Empty text unloads.
     void setURL(const QString& url);
     QString URL() const { return m_url; }
 
+    // The entries in the order of the list; shuffle changes the order of play, not this.
     class Playlist {
     public:
         void clear();
         int count() const;
         std::optional<MediaItem> Item(int index) const; // none outside 0..count-1
+        int currentIndex() const; // the entry playing, or about to; -1 for none
 
     private:
         friend class MediaPlayer;
@@ -114,18 +120,18 @@ signals:
     // The control's state codes: 1 stopped, 2 paused, 3 playing, 8 media ended, 9 transitioning,
     // 10 ready.
     void PlayStateChange(int NewState);
+    // The engine changed the playlist by itself: it expanded a folder or a list it reached.
+    void CurrentPlaylistChange();
 
 private:
-    struct Entry {
-        qint64 id = -1;
-        QString filename;
-        QString title;
-    };
-
     static void onWakeup(void* self);
     void drainEvents();
     void handleEvent(const mpv_event& event);
     void emitPending();
+
+    // The engine waits on these hooks.
+    void openingEntry();  // an entry is about to be opened
+    void afterEntryEnd(); // an entry ended, and the engine has not yet chosen the next
 
     bool command(std::initializer_list<const char*> args);
     bool setProperty(const char* name, const QString& value);
@@ -133,10 +139,12 @@ private:
     std::optional<qint64> intProperty(const char* name) const;
     std::optional<double> doubleProperty(const char* name) const;
     bool flagProperty(const char* name) const;
-    std::vector<Entry> readPlaylist() const;
-    int engineIndexOf(qint64 id) const;
-    void playEngineIndex(int index);
-    void ensureItems() const;
+    std::vector<MediaItem> readPlaylist() const;
+    void readItems();
+    int itemIndexOf(qint64 id) const;   // in m_items
+    int engineIndexOf(qint64 id) const; // in the engine's list, checked against it
+    void playEntry(qint64 id);
+    void playAtRandom(qint64 ended, bool stopWhenDone);
     bool hasCurrentMedia() const;
     qint64 playingId() const;
 
@@ -144,14 +152,24 @@ private:
     QString m_url;
     PlayStateMachine m_state;
     std::deque<int> m_pendingStates;
+    bool m_listChanged = false;
     bool m_emitting = false;
     std::atomic<bool> m_wakeupPending{false};
 
-    // The playlist in the order it was loaded; the engine's own order may be shuffled.
-    mutable std::vector<MediaItem> m_items;
-    mutable bool m_itemsStale = true;
-    bool m_freshOrder = true;
-    qint64 m_resumeId = -1; // the entry that Play restarts after Stop
+    // The engine's list, in its order, which is the order of the file.
+    std::vector<MediaItem> m_items;
+    mutable std::unordered_map<qint64, int> m_indexById; // built when first needed
+    RandomPass m_pass;
+    Nesting m_nesting;
+    std::mt19937_64 m_rng{std::random_device{}()};
+
+    qint64 m_resumeId = -1;    // the entry that Play restarts after Stop
+    qint64 m_requestedId = -1; // the entry asked for, until it starts
+    bool m_unasked = false;    // the entry starting is not the one asked for
+    qint64 m_openingId = -1;   // the entry last started
+    qint64 m_endedId = -1;     // the entry last ended, and why
+    EndReason m_endReason = EndReason::Stop;
+    bool m_awaitingAfterEnd = false;
 };
 
 // Display text of a length in seconds: "MM:SS", or "HH:MM:SS" from one hour on; seconds truncated.

@@ -6,6 +6,8 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTimer>
 
 using namespace playback;
 using testsupport::media;
@@ -17,16 +19,30 @@ class Engine : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_FALSE(testsupport::mediaDir().isEmpty());
+        fresh();
+    }
+    // A new engine, with nothing seen yet.
+    void fresh() {
+        player.reset();
+        states.clear();
+        started.clear();
         player = std::make_unique<MediaPlayer>(
             EngineOptions{std::nullopt, QString(), QStringLiteral("null")});
         ASSERT_TRUE(player->isRunning());
-        QObject::connect(player.get(), &MediaPlayer::PlayStateChange,
-                         [this](int s) { states.push_back(s); });
+        QObject::connect(player.get(), &MediaPlayer::PlayStateChange, [this](int s) {
+            states.push_back(s);
+            if (s == psPlaying)
+                started << QFileInfo(player->currentMedia.sourceURL()).completeBaseName();
+        });
     }
 
     int count(int state) const { return int(std::count(states.begin(), states.end(), state)); }
-    bool waitFor(int state, int times = 1) {
-        return waitUntil([&] { return count(state) >= times; });
+    bool waitFor(int state, int times = 1, int timeoutMs = 15000) {
+        return waitUntil([&] { return count(state) >= times; }, timeoutMs);
+    }
+    // Something played, and then the engine stopped by itself.
+    bool waitForTheEnd() {
+        return waitUntil([&] { return !started.isEmpty() && states.back() == psStopped; });
     }
     QStringList names() const {
         QStringList out;
@@ -37,7 +53,20 @@ protected:
 
     std::unique_ptr<MediaPlayer> player;
     std::vector<int> states;
+    QStringList started; // base names of the entries, as each starts playing
 };
+
+QStringList beeps(int from, int to) {
+    QStringList out;
+    for (int i = from; i < to; ++i)
+        out << QStringLiteral("beep%1").arg(i);
+    return out;
+}
+
+QStringList sorted(QStringList list) {
+    list.sort();
+    return list;
+}
 
 } // namespace
 
@@ -173,6 +202,83 @@ TEST_F(Engine, StopThenPlayRestartsTheCurrentEntry) {
     EXPECT_EQ(player->currentMedia.sourceURL(), media(QStringLiteral("untagged.ogg")));
 }
 
+TEST_F(Engine, RandomPlaysEveryEntryOncePerPass) {
+    struct Case {
+        const char* list;
+        int entries;
+        int onAt;  // starts seen before Random goes on; 0: on before the Open
+        int offAt; // starts seen before it goes off again; 0: stays on
+        bool repeat;
+    };
+    const Case cases[] = {
+        {"one.m3u", 1, 0, 0, false}, {"two.m3u", 2, 0, 0, false},    {"six.m3u", 6, 0, 0, false},
+        {"six.m3u", 6, 0, 0, true},  {"two.m3u", 2, 1, 0, false},    {"six.m3u", 6, 2, 0, false},
+        {"six.m3u", 6, 0, 2, false}, {"nested.m3u", 4, 0, 0, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.list) + " on at " + std::to_string(c.onAt) + " off at " +
+                     std::to_string(c.offAt) + (c.repeat ? " repeat" : ""));
+        fresh();
+        player->settings.setMode(QStringLiteral("loop"), c.repeat);
+        player->settings.setMode(QStringLiteral("shuffle"), c.onAt == 0);
+        player->setURL(media(QLatin1String(c.list)));
+        if (c.onAt > 0) {
+            ASSERT_TRUE(waitUntil([&] { return started.size() >= c.onAt; }));
+            player->settings.setMode(QStringLiteral("shuffle"), true);
+        }
+        if (c.offAt > 0) {
+            ASSERT_TRUE(waitUntil([&] { return started.size() >= c.offAt; }));
+            player->settings.setMode(QStringLiteral("shuffle"), false);
+        }
+        const QStringList all = beeps(0, c.entries);
+        if (c.repeat) {
+            ASSERT_TRUE(waitUntil([&] { return started.size() >= 2 * c.entries; }, 30000));
+            EXPECT_EQ(sorted(started.mid(0, c.entries)), all);
+            EXPECT_EQ(sorted(started.mid(c.entries, c.entries)), all);
+            continue;
+        }
+        ASSERT_TRUE(waitForTheEnd()) << started.join(u' ').toStdString();
+        if (c.offAt > 0) {
+            // From the track playing when it went off, on in list order to the end.
+            const int at = all.indexOf(started[c.offAt - 1]);
+            EXPECT_EQ(started.mid(c.offAt), all.mid(at + 1));
+            continue;
+        }
+        EXPECT_EQ(sorted(started), all) << started.join(u' ').toStdString();
+        EXPECT_EQ(started.mid(0, c.onAt), all.mid(0, c.onAt));
+    }
+}
+
+TEST_F(Engine, RandomStartsAnOpenAnywhereInTheList) {
+    player->settings.setMode(QStringLiteral("shuffle"), true);
+    QStringList firsts;
+    // Each Open but the first replaces a list that is playing.
+    for (int open = 0; open < 9; ++open) {
+        started.clear();
+        player->setURL(media(QStringLiteral("six.m3u")));
+        ASSERT_TRUE(waitUntil([&] { return !started.isEmpty(); }));
+        if (open > 0)
+            firsts << started.first();
+    }
+    firsts.removeDuplicates();
+    EXPECT_GT(firsts.size(), 1) << "every Open started with " << firsts.first().toStdString();
+}
+
+TEST_F(Engine, RandomNextPlaysWhatThePassHasLeftAndPreviousGoesBack) {
+    player->settings.setMode(QStringLiteral("shuffle"), true);
+    player->setURL(media(QStringLiteral("list.m3u"))); // tracks of 3 s and more
+    ASSERT_TRUE(waitUntil([&] { return started.size() == 1; }));
+    for (qsizetype n : {2, 3}) {
+        player->controls.next();
+        ASSERT_TRUE(waitUntil([&] { return started.size() == n; }));
+    }
+    EXPECT_EQ(sorted(started), (QStringList{QStringLiteral("second"), QStringLiteral("tagged"),
+                                            QStringLiteral("untagged")}));
+    player->controls.previous();
+    ASSERT_TRUE(waitUntil([&] { return started.size() == 4; }));
+    EXPECT_EQ(started[3], started[1]);
+}
+
 TEST_F(Engine, ShuffleKeepsTheListOrderAndTheTrackPlaying) {
     player->setURL(media(QStringLiteral("list.m3u")));
     const QStringList order = names();
@@ -193,6 +299,91 @@ TEST_F(Engine, ShuffleKeepsTheListOrderAndTheTrackPlaying) {
     EXPECT_GT(count(psTransitioning), transitions);
     player->settings.setMode(QStringLiteral("shuffle"), false);
     EXPECT_EQ(names(), order);
+}
+
+TEST_F(Engine, EntriesExpandedWhenReachedJoinTheListInPlace) {
+    struct Case {
+        QString target;
+        QStringList before, after;
+    };
+    const Case cases[] = {
+        {QStringLiteral("folder"),
+         {QStringLiteral("folder")},
+         {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}},
+        {QStringLiteral("nested.m3u"),
+         {QStringLiteral("beep0"), QStringLiteral("inner"), QStringLiteral("beep3")},
+         beeps(0, 4)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.target.toStdString());
+        fresh();
+        int changes = 0;
+        QObject::connect(player.get(), &MediaPlayer::CurrentPlaylistChange, [&] { ++changes; });
+        player->setURL(media(c.target));
+        EXPECT_EQ(names(), c.before);
+        ASSERT_TRUE(waitUntil([&] { return changes > 0; }));
+        EXPECT_EQ(names(), c.after);
+        // Entry i is the i-th of the list as it is now.
+        for (int i : {2, 0}) {
+            player->controls.stop();
+            ASSERT_TRUE(waitUntil([&] { return states.back() == psStopped; }));
+            started.clear();
+            player->controls.playItem(*player->currentPlaylist.Item(i));
+            ASSERT_TRUE(waitUntil([&] { return !started.isEmpty(); }));
+            EXPECT_EQ(started.first(), c.after[i]);
+        }
+        EXPECT_EQ(changes, 1);
+    }
+}
+
+TEST_F(Engine, ListsThatIncludeThemselvesOrNestTooDeepStillPlayTheRest) {
+    struct Case {
+        QString list;
+        QStringList plays;
+        int entries; // at the end: nothing expanded twice
+    };
+    const Case cases[] = {
+        {QStringLiteral("self.m3u"), beeps(0, 2), 3},
+        {QStringLiteral("cycle-a.m3u"),
+         {QStringLiteral("beep0"), QStringLiteral("beep2"), QStringLiteral("beep3"),
+          QStringLiteral("beep1")},
+         5},
+        // Eight levels of lists play; the ninth level does not.
+        {QStringLiteral("deep1.m3u"), beeps(0, 8), 10},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.list.toStdString());
+        fresh();
+        player->setURL(media(c.list));
+        ASSERT_TRUE(waitForTheEnd()) << started.join(u' ').toStdString();
+        EXPECT_EQ(started, c.plays);
+        EXPECT_EQ(player->currentPlaylist.count(), c.entries);
+    }
+}
+
+TEST_F(Engine, ALongRunOfMissingEntriesLeavesTheEventLoopRunning) {
+    // 100,000 entries, the first 3,000 of them missing, then a real one.
+    QTemporaryDir dir;
+    const QString list = dir.filePath(QStringLiteral("big.m3u"));
+    QFile f(list);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    QByteArray text;
+    for (int i = 0; i < 100000; ++i)
+        text += i == 3000 ? media(QStringLiteral("beep0.ogg")).toUtf8() + '\n'
+                          : "missing/" + QByteArray::number(i) + ".ogg\n";
+    f.write(text);
+    f.close();
+
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(0);
+    player->setURL(list);
+    EXPECT_EQ(player->currentPlaylist.count(), 100000);
+    const int before = ticks;
+    ASSERT_TRUE(waitFor(psPlaying, 1, 60000));
+    EXPECT_EQ(started, QStringList{QStringLiteral("beep0")});
+    EXPECT_GT(ticks - before, 50) << "the engine's events kept the event loop busy";
 }
 
 TEST_F(Engine, VolumeStaysWithinItsRange) {
