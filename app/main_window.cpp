@@ -72,6 +72,8 @@ Main::Main(MainOptions options) : m_options(std::move(options)) {
     WindowsMediaPlayer1 = std::make_unique<playback::MediaPlayer>(engine);
     connect(WindowsMediaPlayer1.get(), &playback::MediaPlayer::PlayStateChange, this,
             &Main::WindowsMediaPlayer1_PlayStateChange);
+    connect(WindowsMediaPlayer1.get(), &playback::MediaPlayer::CurrentPlaylistChange, this,
+            &Main::WindowsMediaPlayer1_CurrentPlaylistChange);
 
     Form_Load();
 }
@@ -267,14 +269,26 @@ void Main::fOpenFile(const QString& FileName) {
     player.currentPlaylist.clear();
     List1->clear();
     player.setURL(FileName);
-    const int count = player.currentPlaylist.count();
+    fillList1();
+}
+
+void Main::fillList1() {
+    const auto& playlist = WindowsMediaPlayer1->currentPlaylist;
+    const int count = playlist.count();
     QStringList names;
     names.reserve(count);
     for (int i = 0; i < count; ++i) {
-        if (const auto item = player.currentPlaylist.Item(i))
+        if (const auto item = playlist.Item(i))
             names << item->name;
     }
     List1->addItems(names);
+}
+
+// The engine expanded a folder or a list it reached: show what it will play.
+void Main::WindowsMediaPlayer1_CurrentPlaylistChange() {
+    List1->clear();
+    fillList1();
+    List1->setCurrentRow(WindowsMediaPlayer1->currentPlaylist.currentIndex());
 }
 
 void Main::mnOpen_Click() {

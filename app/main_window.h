@@ -59,6 +59,7 @@ private slots:
     void mnAutoStart_Click();
     void mnClearList_Click();
     void WindowsMediaPlayer1_PlayStateChange(int NewState);
+    void WindowsMediaPlayer1_CurrentPlaylistChange();
     void mnAutoPrint_Click();
     void mnPrintSongName_Click();
     void mnFormat_Click();
@@ -67,6 +68,7 @@ private:
     void buildControls();
     void buildMenus();
     void buildHotkeys();
+    void fillList1();
     void PrintSongName();
     void announceTrack(const announce::NowPlaying& track);
     void SendToMirc(const QString& text);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QTest>
@@ -22,8 +23,11 @@ protected:
     void SetUp() override {
         ASSERT_FALSE(testsupport::mediaDir().isEmpty());
         m = testsupport::headlessMain(folder.path());
-        QObject::connect(&player(), &MediaPlayer::PlayStateChange,
-                         [this](int s) { states.push_back(s); });
+        QObject::connect(&player(), &MediaPlayer::PlayStateChange, [this](int s) {
+            states.push_back(s);
+            if (s == psPlaying)
+                started << QFileInfo(player().currentMedia.sourceURL()).completeBaseName();
+        });
     }
 
     MediaPlayer& player() { return A::player(*m); }
@@ -82,6 +86,7 @@ protected:
     QTemporaryDir folder;
     std::unique_ptr<Main> m;
     std::vector<int> states;
+    QStringList started; // base names of the entries, as each starts playing
 };
 
 } // namespace
@@ -138,12 +143,34 @@ TEST_F(Playlist, DoubleClickPlaysTheSelectedEntryEvenShuffled) {
     autoStart();
     A::action(*m, "mnRandom")->trigger();
     m->fOpenFile(media(QStringLiteral("list.m3u")));
+    EXPECT_EQ(view(), (QStringList{QStringLiteral("Первая песня"), QStringLiteral("second"),
+                                   QStringLiteral("Third")}));
     ASSERT_TRUE(waitFor(psPlaying));
     for (int row : {2, 0, 1, 2}) {
         const int started = count(psPlaying);
         A::list(*m)->setCurrentRow(row);
         A::dblClick(*m);
         ASSERT_TRUE(waitForStartOf(row, started)) << row;
+    }
+}
+
+TEST_F(Playlist, AListReachedInsideTheListRefillsTheView) {
+    autoStart();
+    m->fOpenFile(media(QStringLiteral("nested.m3u")));
+    EXPECT_EQ(view(), (QStringList{QStringLiteral("beep0"), QStringLiteral("inner"),
+                                   QStringLiteral("beep3")}));
+    ASSERT_TRUE(waitUntil([&] { return view().size() == 4; }));
+    EXPECT_EQ(view(), (QStringList{QStringLiteral("beep0"), QStringLiteral("beep1"),
+                                   QStringLiteral("beep2"), QStringLiteral("beep3")}));
+    EXPECT_EQ(A::list(*m)->currentRow(), 1) << "the highlight is on the entry playing";
+    for (int row : {3, 0, 2}) {
+        A::action(*m, "mnStop")->trigger();
+        ASSERT_TRUE(waitUntil([&] { return states.back() == psStopped; }));
+        started.clear();
+        A::list(*m)->setCurrentRow(row);
+        A::dblClick(*m);
+        ASSERT_TRUE(waitUntil([&] { return !started.isEmpty(); })) << row;
+        EXPECT_EQ(started.first(), view()[row]);
     }
 }
 
