@@ -6,6 +6,7 @@
 #include "app/show_open.h"
 #include "settings/ini.h"
 #include "settings/options.h"
+#include "settings/replace_file.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -51,6 +52,14 @@ announce::NowPlaying snapshotOf(const playback::MediaPlayer& player) {
             media.getItemInfo(QStringLiteral("FileSize")),
             media.sourceURL(),
             media.getItemInfo(QStringLiteral("FileType"))};
+}
+
+// SongName.txt is ours alone: a read-only one is still rewritten.
+bool writeSongFile(const QString& file, const announce::NowPlaying& track) {
+    const QByteArray bytes = announce::songFileBytes(track);
+    return settings::replaceFile(std::filesystem::path(file.toStdU16String()),
+                                 std::string_view(bytes.constData(), std::size_t(bytes.size())),
+                                 settings::ReadOnlyFile::Rewrite);
 }
 
 } // namespace
@@ -359,7 +368,7 @@ void Main::WindowsMediaPlayer1_PlayStateChange(int NewState) {
                               track.bitrate};
     for (int i = 0; i < int(Text.size()); ++i)
         Text[i]->setText(fields[i]);
-    announce::writeSongFile(FN, track);
+    writeSongFile(FN, track);
 }
 
 // The mark is the option; Qt has inverted it, and nothing else happens now.

@@ -312,7 +312,7 @@ bool writeFileString(const std::filesystem::path& file, std::string_view section
     if (loaded.exists && updated == loaded.bytes) {
         return true;
     }
-    return replaceFile(target, updated);
+    return settings::replaceFile(target, updated, settings::ReadOnlyFile::Keep);
 }
 
 } // namespace profile
