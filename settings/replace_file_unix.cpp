@@ -50,8 +50,10 @@ fs::path resolveLinks(fs::path file) {
     return file;
 }
 
-bool isReadOnly(const fs::path& file) {
-    return ::access(file.c_str(), W_OK) != 0;
+// Windows keeps a read-only file from everyone; here root passes every access check, so a file
+// nobody may write counts as read-only for root too.
+bool isReadOnly(const fs::path& file, const struct stat& status) {
+    return (status.st_mode & 0222) == 0 || ::access(file.c_str(), W_OK) != 0;
 }
 
 enum class Outcome {
@@ -127,7 +129,7 @@ bool replaceFile(const fs::path& path, std::string_view bytes, ReadOnlyFile read
         return false;
     }
     // A rename would replace even a read-only file, so honour it first.
-    if (exists && readOnly == ReadOnlyFile::Keep && isReadOnly(file)) {
+    if (exists && readOnly == ReadOnlyFile::Keep && isReadOnly(file, old)) {
         return false;
     }
     const mode_t mode = (old.st_mode & 07777) | (readOnly == ReadOnlyFile::Rewrite ? S_IWUSR : 0);

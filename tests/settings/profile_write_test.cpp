@@ -168,6 +168,7 @@ constexpr auto kRewrite = settings::ReadOnlyFile::Rewrite;
 
 const ReplaceCase kReplaceCases[] = {
     {"missing file is created", kKeep, ReplaceCase::Missing, true, true},
+    {"no write bits keep even root out", kKeep, ReplaceCase::NoWriteBits, false, false, 0444},
     {"no write bits still rewritten when ours", kRewrite, ReplaceCase::NoWriteBits, true, true,
      0644},
     {"another user's file kept", kKeep, ReplaceCase::OthersFile, false, false, 0644},
