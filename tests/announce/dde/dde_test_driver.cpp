@@ -1,7 +1,7 @@
 // Drives DdeClient against dde_test_server, both run under Wine in the same folder.
 // Usage: dde_test_driver.exe <case>. The exit code is the test result; a failure prints what was
 // expected and what was seen.
-#include "dde_client.h"
+#include "announce/dde_client.h"
 
 #include <windows.h>
 
