@@ -24,7 +24,6 @@
 
 namespace {
 
-const QString kSection = QStringLiteral("Tunelark");
 const QString kTitle = QStringLiteral("Tunelark");
 
 // Places in pixels (the window's layout at 15 twips per pixel).
@@ -224,21 +223,20 @@ QString Main::programFolder() const {
 
 void Main::Form_Load() {
     fnINI = programFolder() + QStringLiteral("mirc.ini");
-    auto restore = [this](QAction* mark, const char* key) {
-        if (const auto on = settings::parseBoolean(
-                mOpenSave::ReadINI(fnINI, kSection, QLatin1String(key), QStringLiteral("False"))))
-            mark->setChecked(*on);
-    };
-    auto& settings = WindowsMediaPlayer1->settings;
-    restore(mnRepeat, "Repeat");
-    settings.setMode(QStringLiteral("loop"), mnRepeat->isChecked());
-    restore(mnAutoStart, "AutoStart");
-    settings.setAutoStart(mnAutoStart->isChecked());
-    restore(mnRandom, "Random");
-    settings.setMode(QStringLiteral("shuffle"), mnRandom->isChecked());
-    restore(mnAutoPrint, "AutoPrint");
-    Format =
-        mOpenSave::ReadINI(fnINI, kSection, QStringLiteral("Format"), announce::defaultFormat());
+    const settings::Options stored = settings::readOptions(
+        [this](const QString& key, const QString& defaultValue) {
+            return mOpenSave::ReadINI(fnINI, settings::optionsSection(), key, defaultValue);
+        },
+        announce::defaultFormat());
+    auto& player = WindowsMediaPlayer1->settings;
+    mnRepeat->setChecked(stored.repeat);
+    player.setMode(QStringLiteral("loop"), mnRepeat->isChecked());
+    mnAutoStart->setChecked(stored.autoStart);
+    player.setAutoStart(mnAutoStart->isChecked());
+    mnRandom->setChecked(stored.random);
+    player.setMode(QStringLiteral("shuffle"), mnRandom->isChecked());
+    mnAutoPrint->setChecked(stored.autoPrint);
+    Format = stored.format;
     FN = programFolder() + QStringLiteral("SongName.txt");
 
     const QSize frame(kClientSize.width(), kClientSize.height() + menuBar()->sizeHint().height());
@@ -250,14 +248,10 @@ void Main::Form_Unload() {
     if (m_unloaded)
         return;
     m_unloaded = true;
-    auto save = [this](QAction* mark, const char* key) {
-        QString value = settings::booleanText(mark->isChecked());
-        mOpenSave::WriteINI(fnINI, kSection, QLatin1String(key), value);
-    };
-    save(mnRepeat, "Repeat");
-    save(mnAutoStart, "AutoStart");
-    save(mnRandom, "Random");
-    save(mnAutoPrint, "AutoPrint");
+    const settings::Options current{mnRepeat->isChecked(), mnAutoStart->isChecked(),
+                                    mnRandom->isChecked(), mnAutoPrint->isChecked(), Format};
+    for (auto [key, value] : settings::optionsToStore(current))
+        mOpenSave::WriteINI(fnINI, settings::optionsSection(), key, value);
 }
 
 void Main::closeEvent(QCloseEvent* event) {
@@ -404,6 +398,6 @@ void Main::mnFormat_Click() {
                                            QLineEdit::Normal, Format, &ok);
     if (!ok || answer.isEmpty())
         return;
-    mOpenSave::WriteINI(fnINI, kSection, QStringLiteral("Format"), answer);
+    mOpenSave::WriteINI(fnINI, settings::optionsSection(), settings::formatKey(), answer);
     Format = answer;
 }
