@@ -256,7 +256,13 @@ void Main::Form_Unload() {
 
 void Main::closeEvent(QCloseEvent* event) {
     Form_Unload();
+    // The program ends with its window: a choice still open in the file dialog is dropped, and
+    // the engine stops while the player area's native window, which holds its video output,
+    // still exists (Qt destroys native windows as the close completes).
+    mOpenSave::CloseOpen();
+    WindowsMediaPlayer1->close();
     event->accept();
+    QCoreApplication::quit();
 }
 
 void Main::mnExit_Click() {
@@ -284,7 +290,7 @@ void Main::mnOpen_Click() {
     // Cancel keeps what is loaded.
     const QString file = mOpenSave::ShowOpen(QStringLiteral("Все файлы|*.*"),
                                              QStringLiteral("Открыть"), programFolder());
-    if (!file.isEmpty())
+    if (!file.isEmpty() && !m_unloaded) // the window may have closed while the dialog was up
         fOpenFile(file);
 }
 

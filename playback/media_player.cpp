@@ -110,10 +110,18 @@ MediaPlayer::MediaPlayer(const EngineOptions& options, QObject* parent) : QObjec
 }
 
 MediaPlayer::~MediaPlayer() {
-    if (m_mpv) {
-        mpv_set_wakeup_callback(m_mpv, nullptr, nullptr);
-        mpv_terminate_destroy(m_mpv);
-    }
+    close();
+}
+
+void MediaPlayer::close() {
+    if (!m_mpv)
+        return;
+    mpv_set_wakeup_callback(m_mpv, nullptr, nullptr);
+    mpv_terminate_destroy(m_mpv); // returns once the core and its video output have shut down
+    m_mpv = nullptr;
+    m_pendingStates.clear();
+    m_items.clear();
+    m_itemsStale = false;
 }
 
 void MediaPlayer::onWakeup(void* self) {

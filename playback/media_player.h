@@ -110,6 +110,11 @@ public:
 
     bool isRunning() const { return m_mpv != nullptr; }
 
+    // Ends the engine with its threads and its video output; every operation is then as if it had
+    // never started. The window calls this while the native window the video is drawn into still
+    // exists.
+    void close();
+
 signals:
     // The control's state codes: 1 stopped, 2 paused, 3 playing, 8 media ended, 9 transitioning,
     // 10 ready.
