@@ -22,6 +22,8 @@
 #include <QMimeData>
 #include <QUrl>
 
+#include <utility>
+
 namespace {
 
 const QString kTitle = QStringLiteral("Tunelark");
@@ -42,15 +44,9 @@ QString firstDroppedFile(const QMimeData* mime) {
     return !urls.isEmpty() && urls.first().isLocalFile() ? urls.first().toLocalFile() : QString();
 }
 
-announce::NowPlaying snapshotOf(const playback::MediaPlayer& player) {
-    const auto& media = player.currentMedia;
-    return {media.getItemInfo(QStringLiteral("Author")),
-            media.name(),
-            media.durationString(),
-            media.getItemInfo(QStringLiteral("Bitrate")),
-            media.getItemInfo(QStringLiteral("FileSize")),
-            media.sourceURL(),
-            media.getItemInfo(QStringLiteral("FileType"))};
+announce::NowPlaying nowPlaying(const playback::MediaSnapshot& media) {
+    return {media.author,   media.name,      media.durationString, media.bitrate,
+            media.fileSize, media.sourceURL, media.fileType};
 }
 
 // SongName.txt is ours alone: a read-only one is still rewritten.
@@ -361,14 +357,33 @@ void Main::mnAutoStart_Click() {
 void Main::WindowsMediaPlayer1_PlayStateChange(int NewState) {
     if (NewState != playback::psPlaying)
         return;
-    const announce::NowPlaying track = snapshotOf(*WindowsMediaPlayer1);
-    if (mnAutoPrint->isChecked())
-        announceTrack(track);
-    const QString fields[] = {track.sourceURL, track.author, track.name, track.durationString,
-                              track.bitrate};
-    for (int i = 0; i < int(Text.size()); ++i)
-        Text[i]->setText(fields[i]);
-    writeSongFile(FN, track);
+    // The details as they were when this start happened, whenever it is handled.
+    m_nextStart = nowPlaying(WindowsMediaPlayer1->startedMedia());
+    if (m_boxesUp == 0)
+        captureStarts(); // otherwise when the box closes
+}
+
+// Announces, shows and writes each start in turn. A start that comes while a "mIRC не найден!"
+// box is up replaces any other waiting: only the latest is still playing, so only it is handled.
+void Main::captureStarts() {
+    if (m_capturing)
+        return;
+    m_capturing = true;
+    while (m_nextStart) {
+        const announce::NowPlaying track = *std::exchange(m_nextStart, std::nullopt);
+        if (track.sourceURL.isEmpty())
+            continue; // over before it could be looked at; the fields keep what they show
+        if (mnAutoPrint->isChecked())
+            announceTrack(track);
+        if (m_nextStart)
+            continue; // another track started while the box was up
+        const QString fields[] = {track.sourceURL, track.author, track.name, track.durationString,
+                                  track.bitrate};
+        for (int i = 0; i < int(Text.size()); ++i)
+            Text[i]->setText(fields[i]);
+        writeSongFile(FN, track);
+    }
+    m_capturing = false;
 }
 
 // The mark is the option; Qt has inverted it, and nothing else happens now.
@@ -376,10 +391,11 @@ void Main::mnAutoPrint_Click() {}
 
 void Main::mnPrintSongName_Click() {
     PrintSongName();
+    captureStarts(); // a track that started while its box was up
 }
 
 void Main::PrintSongName() {
-    announceTrack(snapshotOf(*WindowsMediaPlayer1));
+    announceTrack(nowPlaying(WindowsMediaPlayer1->currentMedia.snapshot()));
 }
 
 void Main::announceTrack(const announce::NowPlaying& track) {
@@ -394,7 +410,9 @@ void Main::SendToMirc(const QString& text) {
         return;
     QMessageBox box(QMessageBox::NoIcon, kTitle, QStringLiteral("mIRC не найден!"), QMessageBox::Ok,
                     this);
+    ++m_boxesUp;
     box.exec();
+    --m_boxesUp;
 }
 
 void Main::mnFormat_Click() {

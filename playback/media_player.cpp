@@ -159,6 +159,7 @@ void MediaPlayer::handleEvent(const mpv_event& event) {
     std::optional<int> code;
     switch (event.event_id) {
     case MPV_EVENT_START_FILE:
+        m_startingId = static_cast<const mpv_event_start_file*>(event.data)->playlist_entry_id;
         code = m_state.startFile();
         break;
     case MPV_EVENT_FILE_LOADED:
@@ -212,21 +213,26 @@ void MediaPlayer::handleEvent(const mpv_event& event) {
     default:
         break;
     }
-    if (code)
-        m_pendingStates.push_back(*code);
+    if (!code)
+        return;
+    PendingState pending{*code, {}};
+    // Read now, while the engine may still be on it. If it has already gone on to another entry
+    // (or to none), the details would be someone else's: leave them empty.
+    if (*code == psPlaying && hasCurrentMedia() && playingId() == m_startingId)
+        pending.started = currentMedia.snapshot();
+    m_pendingStates.push_back(std::move(pending));
 }
 
 void MediaPlayer::emitPending() {
-    // A handler may open a modal dialog, which drains again; keep the order anyway.
-    if (m_emitting)
-        return;
-    m_emitting = true;
+    // A handler may open a modal box, whose event loop drains again: the states that come while
+    // it is up are reported from there, in order, as they happen, not held until it closes.
     while (!m_pendingStates.empty()) {
-        const int code = m_pendingStates.front();
+        PendingState next = std::move(m_pendingStates.front());
         m_pendingStates.pop_front();
-        emit PlayStateChange(code);
+        if (next.code == psPlaying)
+            m_started = std::move(next.started);
+        emit PlayStateChange(next.code);
     }
-    m_emitting = false;
 }
 
 bool MediaPlayer::command(std::initializer_list<const char*> args) {
@@ -491,6 +497,16 @@ QString MediaPlayer::Media::name() const {
 
 QString MediaPlayer::Media::durationString() const {
     return m_p.hasCurrentMedia() ? durationText(m_p.doubleProperty("duration")) : QString();
+}
+
+MediaSnapshot MediaPlayer::Media::snapshot() const {
+    return {sourceURL(),
+            name(),
+            durationString(),
+            getItemInfo(QStringLiteral("Author")),
+            getItemInfo(QStringLiteral("Bitrate")),
+            getItemInfo(QStringLiteral("FileSize")),
+            getItemInfo(QStringLiteral("FileType"))};
 }
 
 QString MediaPlayer::Media::getItemInfo(const QString& attribute) const {

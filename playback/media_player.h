@@ -29,6 +29,17 @@ struct MediaItem {
     QString name;
 };
 
+// What the window shows and announces of the item playing, read at one moment.
+struct MediaSnapshot {
+    QString sourceURL; // empty: nothing was playing
+    QString name;
+    QString durationString;
+    QString author;   // getItemInfo("Author")
+    QString bitrate;  // getItemInfo("Bitrate")
+    QString fileSize; // getItemInfo("FileSize")
+    QString fileType; // getItemInfo("FileType")
+};
+
 // The embedded media engine, offering the operations the window drives it with.
 // Every operation is safe to call when the engine could not start or has shut down:
 // reads then give empty values and commands do nothing.
@@ -96,6 +107,7 @@ public:
         QString durationString() const;
         QString
         getItemInfo(const QString& attribute) const; // "Author", "Bitrate", "FileSize", "FileType"
+        MediaSnapshot snapshot() const;
 
     private:
         friend class MediaPlayer;
@@ -114,6 +126,11 @@ public:
     // never started. The window calls this while the native window the video is drawn into still
     // exists.
     void close();
+
+    // The item as it was when the start now reported as PlayStateChange(3) happened; read it as
+    // the handler begins. Its sourceURL is empty when the engine had already moved on by the time
+    // the start could be looked at: that start is over, and a later one follows.
+    const MediaSnapshot& startedMedia() const { return m_started; }
 
 signals:
     // The control's state codes: 1 stopped, 2 paused, 3 playing, 8 media ended, 9 transitioning,
@@ -148,8 +165,13 @@ private:
     mpv_handle* m_mpv = nullptr;
     QString m_url;
     PlayStateMachine m_state;
-    std::deque<int> m_pendingStates;
-    bool m_emitting = false;
+    struct PendingState {
+        int code = 0;
+        MediaSnapshot started; // for Playing
+    };
+    std::deque<PendingState> m_pendingStates;
+    MediaSnapshot m_started;
+    qint64 m_startingId = -1; // the entry the engine's latest start-file was about
     std::atomic<bool> m_wakeupPending{false};
 
     // The playlist in the order it was loaded; the engine's own order may be shuffled.
