@@ -29,6 +29,7 @@ struct MainTestAccess {
     static void unload(Main& m) { m.Form_Unload(); }
     static void dblClick(Main& m) { m.List1_DblClick(); }
     static void playState(Main& m, int state) { m.WindowsMediaPlayer1_PlayStateChange(state); }
+    static void sendToMirc(Main& m, const QString& line) { m.SendToMirc(line); }
 };
 
 namespace testsupport {

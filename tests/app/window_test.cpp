@@ -1,15 +1,20 @@
 // The main window with the real engine (headless output): layout, menus, start and end.
 #include "main_access.h"
 
+#include "app/russian.h"
+
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QDir>
 #include <QFile>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QWindow>
 
 using testsupport::RecordingLink;
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -196,6 +201,46 @@ TEST_F(Window, TouchesOnlyItsOwnSectionOfTheSharedFile) {
                          "; keep me\r\n\r\n[text]\r\naccept=*.bmp,*.gif\r\n"));
 }
 
+TEST_F(Window, DialogsSpeakRussian) {
+    auto m = open();
+    log->accept = false;
+    struct Case {
+        const char* dialog;
+        std::function<void()> show; // returns once the dialog is closed
+        bool cancels;
+    };
+    const Case cases[] = {
+        {"input box", [&] { A::action(*m, "mnFormat")->trigger(); }, true},
+        {"message box", [&] { A::sendToMirc(*m, QStringLiteral("x")); }, false},
+        {"file dialog", [&] { A::action(*m, "mnOpen")->trigger(); }, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.dialog);
+        QStringList buttons;
+        QTimer reader;
+        reader.callOnTimeout([&] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* dialog = qobject_cast<QDialog*>(w);
+                if (!dialog || !dialog->isVisible())
+                    continue;
+                for (auto* button : dialog->findChildren<QAbstractButton*>())
+                    if (button->isVisible() && !button->text().isEmpty())
+                        buttons << button->text();
+                dialog->reject();
+            }
+        });
+        reader.start(20);
+        c.show();
+        ASSERT_FALSE(buttons.isEmpty());
+        EXPECT_EQ(buttons.contains(QStringLiteral("Отмена")), c.cancels)
+            << buttons.join(u',').toStdString();
+        // "OK" is the Russian translation's own word for OK.
+        for (const QString& text : buttons)
+            EXPECT_TRUE(text == u"OK" || !text.contains(QRegularExpression(u"[A-Za-z]"_s)))
+                << text.toStdString();
+    }
+}
+
 TEST_F(Window, RootFolderGetsNoDoubledSeparator) {
     auto m = testsupport::headlessMain(QStringLiteral("/"));
     EXPECT_EQ(m->fnINI, QStringLiteral("/mirc.ini"));
@@ -205,6 +250,7 @@ TEST_F(Window, RootFolderGetsNoDoubledSeparator) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    installRussian(app);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
