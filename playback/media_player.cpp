@@ -87,7 +87,9 @@ MediaPlayer::MediaPlayer(const EngineOptions& options, QObject* parent) : QObjec
     if (!options.ao.isEmpty())
         opt("ao", options.ao.toUtf8());
     opt("osc", "yes");
-    opt("script-opts", "osc-idlescreen=no"); // an empty player stays dark, without English hints
+    // The on-screen controls stay in view below the picture, never over it, as the full mode of
+    // the control shows them. An empty player stays dark, without English hints.
+    opt("script-opts", "osc-visibility=always,osc-boxvideo=yes,osc-idlescreen=no");
     opt("idle", "yes");
     // The engine must never quit, or change the playlist, on its own.
     opt("input-default-bindings", "no");
