@@ -8,12 +8,9 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QProcess>
-#include <QScreen>
-#include <QSet>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
-#include <QWindow>
 
 #include <cstdio>
 
@@ -25,28 +22,10 @@ namespace {
 const QString kSaved = QStringLiteral(
     "[Tunelark]\r\nRepeat=True\r\nAutoStart=False\r\nRandom=False\r\nAutoPrint=False\r\n");
 
-bool pictureShown(QWidget* area) {
-    const QPoint at = area->mapToGlobal(QPoint(0, 0));
-    const QImage image = QGuiApplication::primaryScreen()
-                             ->grabWindow(0, at.x(), at.y(), area->width(), area->height())
-                             .toImage();
-    QSet<QRgb> seen;
-    for (int y = 0; y < image.height(); y += 3)
-        for (int x = 0; x < image.width(); x += 3)
-            seen.insert(image.pixel(x, y));
-    return seen.size() > 20; // the test picture; an empty player has one or two colours
-}
-
 // The child: the program's window on the real display, driven to the moment of leaving, then
 // left to end as the program does. Prints what the engine was last given to load.
 int child(const QString& how, const QString& folder, const QString& file) {
-    MainOptions options;
-    options.programFolder = folder;
-    options.vo = QStringLiteral("x11");
-    options.ao = QStringLiteral("null");
-    options.link = std::make_unique<testsupport::RecordingLink>(
-        std::make_shared<testsupport::RecordingLink::Log>());
-    Main m(std::move(options));
+    Main m(testsupport::onScreenOptions(folder));
     m.show();
     A::action(m, "mnRepeat")->trigger(); // something to save
 
@@ -57,7 +36,12 @@ int child(const QString& how, const QString& folder, const QString& file) {
                          [&](int s) { playing += s == playback::psPlaying; });
         m.fOpenFile(file);
         A::action(m, "mnPlay")->trigger();
-        if (!waitUntil([&] { return playing > 0 && pictureShown(A::playerArea(m)); }, 20000)) {
+        if (!waitUntil(
+                [&] {
+                    return playing > 0 &&
+                           testsupport::colours(testsupport::grabScreen(A::playerArea(m))) > 20;
+                },
+                20000)) {
             std::fputs("the video never showed\n", stderr);
             return 2;
         }

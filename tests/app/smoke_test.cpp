@@ -6,35 +6,18 @@
 
 #include <QCursor>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QProcess>
-#include <QScreen>
-#include <QSet>
 #include <QTemporaryDir>
 #include <QWindow>
 
 #include <algorithm>
 
+using testsupport::colours;
 using testsupport::waitUntil;
 using A = MainTestAccess;
 
 namespace {
-
-QImage grab(QWidget* w) {
-    const QPoint at = w->mapToGlobal(QPoint(0, 0));
-    return QGuiApplication::primaryScreen()
-        ->grabWindow(0, at.x(), at.y(), w->width(), w->height())
-        .toImage();
-}
-
-int colours(const QImage& image) {
-    QSet<QRgb> seen;
-    for (int y = 0; y < image.height(); y += 3)
-        for (int x = 0; x < image.width(); x += 3)
-            seen.insert(image.pixel(x, y));
-    return int(seen.size());
-}
 
 // Share of sampled pixels that are not black.
 double lit(const QImage& image) {
@@ -62,19 +45,13 @@ double colourful(const QImage& image) {
 TEST(RealWindow, ShowsTheOnScreenControlsWithoutHoveringAndVideoAboveThem) {
     ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb")) << "needs an X display";
     QTemporaryDir folder;
-    MainOptions options;
-    options.programFolder = folder.path();
-    options.vo = QStringLiteral("x11");
-    options.ao = QStringLiteral("null");
-    options.link = std::make_unique<testsupport::RecordingLink>(
-        std::make_shared<testsupport::RecordingLink::Log>());
-    Main m(std::move(options));
+    Main m(testsupport::onScreenOptions(folder.path()));
     m.show();
     ASSERT_TRUE(waitUntil([&] { return m.windowHandle() && m.windowHandle()->isExposed(); }));
     QWidget* area = A::playerArea(m);
     QCursor::setPos(m.mapToGlobal(QPoint(m.width() - 20, 5))); // away from the player
     const QRect bar(0, area->height() - area->height() / 8, area->width(), area->height() / 8);
-    EXPECT_LT(lit(grab(area)), 0.005) << "an empty player stays dark";
+    EXPECT_LT(lit(testsupport::grabScreen(area)), 0.005) << "an empty player stays dark";
 
     int playing = 0;
     QObject::connect(&A::player(m), &playback::MediaPlayer::PlayStateChange,
@@ -83,20 +60,23 @@ TEST(RealWindow, ShowsTheOnScreenControlsWithoutHoveringAndVideoAboveThem) {
     m.fOpenFile(testsupport::media(QStringLiteral("tagged.mp3")));
     A::action(m, "mnPlay")->trigger(); // a first start has autostart off
     ASSERT_TRUE(waitUntil([&] { return playing == 1; }));
-    const bool drawn = waitUntil([&] { return lit(grab(area).copy(bar)) > 0.05; }, 10000);
-    grab(area).save(QDir::current().filePath(QStringLiteral("smoke-song.png")));
-    ASSERT_TRUE(drawn) << "the controls' strip stayed dark: " << lit(grab(area).copy(bar));
+    const bool drawn =
+        waitUntil([&] { return lit(testsupport::grabScreen(area).copy(bar)) > 0.05; }, 10000);
+    testsupport::grabScreen(area).save(QDir::current().filePath(QStringLiteral("smoke-song.png")));
+    ASSERT_TRUE(drawn) << "the controls' strip stayed dark: "
+                       << lit(testsupport::grabScreen(area).copy(bar));
 
     // A video: the picture shows, above the controls.
     m.fOpenFile(testsupport::media(QStringLiteral("short.mkv")));
     A::action(m, "mnPlay")->trigger();
     ASSERT_TRUE(waitUntil([&] { return playing == 2; }));
     // The test picture has many colours; an empty player area has one or two.
-    ASSERT_TRUE(waitUntil([&] { return colours(grab(area)) > 20; }, 20000))
-        << "no picture: " << colours(grab(area)) << " colours";
-    grab(area).save(QDir::current().filePath(QStringLiteral("smoke-video.png")));
+    ASSERT_TRUE(waitUntil([&] { return colours(testsupport::grabScreen(area)) > 20; }, 20000))
+        << "no picture: " << colours(testsupport::grabScreen(area)) << " colours";
+    testsupport::grabScreen(area).save(QDir::current().filePath(QStringLiteral("smoke-video.png")));
     const QRect underBar(0, area->height() - 30, area->width(), 30);
-    EXPECT_LT(colourful(grab(area).copy(underBar)), 0.01) << "the picture runs under the controls";
+    EXPECT_LT(colourful(testsupport::grabScreen(area).copy(underBar)), 0.01)
+        << "the picture runs under the controls";
 
     // A real click (through the X server) on the controls' play button resumes.
     int paused = 0;
