@@ -1,4 +1,4 @@
-#include "dde_client.h"
+#include "announce/dde_client.h"
 
 #include <windows.h>
 

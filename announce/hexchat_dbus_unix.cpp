@@ -176,7 +176,8 @@ bool sendToHexchat(const QString& line) {
         return false;
     const QByteArray path(objectPath);
 
-    // The remote object starts in the first tab; aim at the one the user sees.
+    // A new remote object starts in the tab the user has selected. FindContext("", "") names
+    // that focused tab too; switching to it says so outright instead of trusting the default.
     const char* none = "";
     dbus_uint32_t context = 0;
     bool ok =

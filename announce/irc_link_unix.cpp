@@ -8,8 +8,9 @@ namespace {
 
 class UnixIrcLink final : public IrcLink {
 public:
-    // Neither client splits a line on any character, so values need nothing beyond the format's
-    // own blanking of line breaks.
+    // Neither client takes any character inside a line as a command separator, so values need
+    // nothing beyond the format's own blanking of line breaks. A line longer than one IRC message
+    // is still sent: HexChat splits it into several messages.
     bool send(const QString& line) override {
         // Looked up on every send: the user may start or restart a client at any time.
         if (!sendToWeechatFifo(line, WeechatPlaces::fromEnvironment()).isEmpty())

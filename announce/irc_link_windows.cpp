@@ -1,40 +1,39 @@
 #include "announce/dde_client.h"
-#include "announce/irc_link.h"
+#include "announce/mirc_dde.h"
 
-#include <QByteArray>
-#include <QString>
-
-#include <string>
+#include <climits>
+#include <memory>
+#include <windows.h>
 
 namespace announce {
-
 namespace {
 
-// The IRC client over DDE: it runs each poked line as a typed command line.
-class DdeIrcLink final : public IrcLink {
-public:
-    // "|" separates commands in a typed line, so a title holding it could run a second one.
-    QString escapeValue(const QString& value) const override {
-        QString escaped = value;
-        escaped.replace(u'|', u'\u00A6');
-        return escaped;
+// What mIRC reads as CF_TEXT. Without best fit, a look-alike such as a full-width "｜" cannot
+// turn into the command separator the link escapes everywhere else.
+std::string toAnsiCodePage(const std::wstring& utf16) {
+    if (utf16.empty()) {
+        return {};
     }
-
-    bool send(const QString& line) override {
-        // The client reads CF_TEXT in the ANSI code page, which toLocal8Bit gives on Windows.
-        const QByteArray ansi = line.toLocal8Bit();
-        return client_.poke(std::string(ansi.constData(), static_cast<std::size_t>(ansi.size()))) ==
-               DdePokeResult::Delivered;
-    }
-
-private:
-    DdeClient client_;
-};
+    const int length = static_cast<int>(utf16.size());
+    const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, utf16.data(), length,
+                                         nullptr, 0, nullptr, nullptr);
+    std::string ansi(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, utf16.data(), length, ansi.data(), size,
+                        nullptr, nullptr);
+    return ansi;
+}
 
 } // namespace
 
-std::unique_ptr<IrcLink> makeIrcLink() {
-    return std::make_unique<DdeIrcLink>();
+MircSender makeMircSender() {
+    auto client = std::make_shared<DdeClient>();
+    return [client](const std::wstring& line) {
+        // No announcement comes near this; a longer line is refused rather than cut.
+        if (line.size() > INT_MAX / 4) {
+            return false;
+        }
+        return client->poke(toAnsiCodePage(line)) == DdePokeResult::Delivered;
+    };
 }
 
 } // namespace announce

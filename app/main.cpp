@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 #include "app/platform.h"
+#include "app/russian.h"
 
 #include <QApplication>
 
@@ -7,6 +8,7 @@ int main(int argc, char* argv[]) {
     preparePlatform();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tunelark"));
+    installRussian(app);
     Main window;
     window.show();
     return app.exec();

@@ -6,6 +6,7 @@
 #include "app/show_open.h"
 #include "settings/ini.h"
 #include "settings/options.h"
+#include "settings/replace_file.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -21,9 +22,10 @@
 #include <QMimeData>
 #include <QUrl>
 
+#include <utility>
+
 namespace {
 
-const QString kSection = QStringLiteral("Tunelark");
 const QString kTitle = QStringLiteral("Tunelark");
 
 // Places in pixels (the window's layout at 15 twips per pixel).
@@ -42,15 +44,17 @@ QString firstDroppedFile(const QMimeData* mime) {
     return !urls.isEmpty() && urls.first().isLocalFile() ? urls.first().toLocalFile() : QString();
 }
 
-announce::NowPlaying snapshotOf(const playback::MediaPlayer& player) {
-    const auto& media = player.currentMedia;
-    return {media.getItemInfo(QStringLiteral("Author")),
-            media.name(),
-            media.durationString(),
-            media.getItemInfo(QStringLiteral("Bitrate")),
-            media.getItemInfo(QStringLiteral("FileSize")),
-            media.sourceURL(),
-            media.getItemInfo(QStringLiteral("FileType"))};
+announce::NowPlaying nowPlaying(const playback::MediaSnapshot& media) {
+    return {media.author,   media.name,      media.durationString, media.bitrate,
+            media.fileSize, media.sourceURL, media.fileType};
+}
+
+// SongName.txt is ours alone: a read-only one is still rewritten.
+bool writeSongFile(const QString& file, const announce::NowPlaying& track) {
+    const QByteArray bytes = announce::songFileBytes(track);
+    return settings::replaceFile(std::filesystem::path(file.toStdU16String()),
+                                 std::string_view(bytes.constData(), std::size_t(bytes.size())),
+                                 settings::ReadOnlyFile::Rewrite);
 }
 
 } // namespace
@@ -217,21 +221,20 @@ QString Main::programFolder() const {
 
 void Main::Form_Load() {
     fnINI = programFolder() + QStringLiteral("mirc.ini");
-    auto restore = [this](QAction* mark, const char* key) {
-        if (const auto on = settings::parseBoolean(
-                mOpenSave::ReadINI(fnINI, kSection, QLatin1String(key), QStringLiteral("False"))))
-            mark->setChecked(*on);
-    };
-    auto& settings = WindowsMediaPlayer1->settings;
-    restore(mnRepeat, "Repeat");
-    settings.setMode(QStringLiteral("loop"), mnRepeat->isChecked());
-    restore(mnAutoStart, "AutoStart");
-    settings.setAutoStart(mnAutoStart->isChecked());
-    restore(mnRandom, "Random");
-    settings.setMode(QStringLiteral("shuffle"), mnRandom->isChecked());
-    restore(mnAutoPrint, "AutoPrint");
-    Format =
-        mOpenSave::ReadINI(fnINI, kSection, QStringLiteral("Format"), announce::defaultFormat());
+    const settings::Options stored = settings::readOptions(
+        [this](const QString& key, const QString& defaultValue) {
+            return mOpenSave::ReadINI(fnINI, settings::optionsSection(), key, defaultValue);
+        },
+        announce::defaultFormat());
+    auto& player = WindowsMediaPlayer1->settings;
+    mnRepeat->setChecked(stored.repeat);
+    player.setMode(QStringLiteral("loop"), mnRepeat->isChecked());
+    mnAutoStart->setChecked(stored.autoStart);
+    player.setAutoStart(mnAutoStart->isChecked());
+    mnRandom->setChecked(stored.random);
+    player.setMode(QStringLiteral("shuffle"), mnRandom->isChecked());
+    mnAutoPrint->setChecked(stored.autoPrint);
+    Format = stored.format;
     FN = programFolder() + QStringLiteral("SongName.txt");
 
     const QSize frame(kClientSize.width(), kClientSize.height() + menuBar()->sizeHint().height());
@@ -243,19 +246,21 @@ void Main::Form_Unload() {
     if (m_unloaded)
         return;
     m_unloaded = true;
-    auto save = [this](QAction* mark, const char* key) {
-        QString value = settings::booleanText(mark->isChecked());
-        mOpenSave::WriteINI(fnINI, kSection, QLatin1String(key), value);
-    };
-    save(mnRepeat, "Repeat");
-    save(mnAutoStart, "AutoStart");
-    save(mnRandom, "Random");
-    save(mnAutoPrint, "AutoPrint");
+    const settings::Options current{mnRepeat->isChecked(), mnAutoStart->isChecked(),
+                                    mnRandom->isChecked(), mnAutoPrint->isChecked(), Format};
+    for (auto [key, value] : settings::optionsToStore(current))
+        mOpenSave::WriteINI(fnINI, settings::optionsSection(), key, value);
 }
 
 void Main::closeEvent(QCloseEvent* event) {
     Form_Unload();
+    // The program ends with its window: a choice still open in the file dialog is dropped, and
+    // the engine stops while the player area's native window, which holds its video output,
+    // still exists (Qt destroys native windows as the close completes).
+    mOpenSave::CloseOpen();
+    WindowsMediaPlayer1->close();
     event->accept();
+    QCoreApplication::quit();
 }
 
 void Main::mnExit_Click() {
@@ -295,7 +300,7 @@ void Main::mnOpen_Click() {
     // Cancel keeps what is loaded.
     const QString file = mOpenSave::ShowOpen(QStringLiteral("Все файлы|*.*"),
                                              QStringLiteral("Открыть"), programFolder());
-    if (!file.isEmpty())
+    if (!file.isEmpty() && !m_unloaded) // the window may have closed while the dialog was up
         fOpenFile(file);
 }
 
@@ -366,14 +371,33 @@ void Main::mnAutoStart_Click() {
 void Main::WindowsMediaPlayer1_PlayStateChange(int NewState) {
     if (NewState != playback::psPlaying)
         return;
-    const announce::NowPlaying track = snapshotOf(*WindowsMediaPlayer1);
-    if (mnAutoPrint->isChecked())
-        announceTrack(track);
-    const QString fields[] = {track.sourceURL, track.author, track.name, track.durationString,
-                              track.bitrate};
-    for (int i = 0; i < int(Text.size()); ++i)
-        Text[i]->setText(fields[i]);
-    announce::writeSongFile(FN, track);
+    // The details as they were when this start happened, whenever it is handled.
+    m_nextStart = nowPlaying(WindowsMediaPlayer1->startedMedia());
+    if (m_boxesUp == 0)
+        captureStarts(); // otherwise when the box closes
+}
+
+// Announces, shows and writes each start in turn. A start that comes while a "mIRC не найден!"
+// box is up replaces any other waiting: only the latest is still playing, so only it is handled.
+void Main::captureStarts() {
+    if (m_capturing)
+        return;
+    m_capturing = true;
+    while (m_nextStart) {
+        const announce::NowPlaying track = *std::exchange(m_nextStart, std::nullopt);
+        if (track.sourceURL.isEmpty())
+            continue; // over before it could be looked at; the fields keep what they show
+        if (mnAutoPrint->isChecked())
+            announceTrack(track);
+        if (m_nextStart)
+            continue; // another track started while the box was up
+        const QString fields[] = {track.sourceURL, track.author, track.name, track.durationString,
+                                  track.bitrate};
+        for (int i = 0; i < int(Text.size()); ++i)
+            Text[i]->setText(fields[i]);
+        writeSongFile(FN, track);
+    }
+    m_capturing = false;
 }
 
 // The mark is the option; Qt has inverted it, and nothing else happens now.
@@ -381,10 +405,11 @@ void Main::mnAutoPrint_Click() {}
 
 void Main::mnPrintSongName_Click() {
     PrintSongName();
+    captureStarts(); // a track that started while its box was up
 }
 
 void Main::PrintSongName() {
-    announceTrack(snapshotOf(*WindowsMediaPlayer1));
+    announceTrack(nowPlaying(WindowsMediaPlayer1->currentMedia.snapshot()));
 }
 
 void Main::announceTrack(const announce::NowPlaying& track) {
@@ -399,7 +424,9 @@ void Main::SendToMirc(const QString& text) {
         return;
     QMessageBox box(QMessageBox::NoIcon, kTitle, QStringLiteral("mIRC не найден!"), QMessageBox::Ok,
                     this);
+    ++m_boxesUp;
     box.exec();
+    --m_boxesUp;
 }
 
 void Main::mnFormat_Click() {
@@ -409,6 +436,6 @@ void Main::mnFormat_Click() {
                                            QLineEdit::Normal, Format, &ok);
     if (!ok || answer.isEmpty())
         return;
-    mOpenSave::WriteINI(fnINI, kSection, QStringLiteral("Format"), answer);
+    mOpenSave::WriteINI(fnINI, settings::optionsSection(), settings::formatKey(), answer);
     Format = answer;
 }

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QLabel;
@@ -70,6 +71,7 @@ private:
     void buildHotkeys();
     void fillList1();
     void PrintSongName();
+    void captureStarts();
     void announceTrack(const announce::NowPlaying& track);
     void SendToMirc(const QString& text);
     QString programFolder() const;
@@ -78,6 +80,9 @@ private:
 
     MainOptions m_options;
     bool m_unloaded = false;
+    std::optional<announce::NowPlaying> m_nextStart; // a start not yet shown, with its details
+    bool m_capturing = false;
+    int m_boxesUp = 0; // "mIRC не найден!" boxes now open
 
     // Controls, named as the window knows them.
     QWidget* WindowsMediaPlayer1Area = nullptr;

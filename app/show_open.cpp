@@ -7,10 +7,14 @@
 #include <QPointer>
 
 namespace mOpenSave {
+namespace {
+
+QPointer<QFileDialog> open; // the dialog now up, if any
+
+} // namespace
 
 QString ShowOpen(const QString& filter, const QString& title, const QString& folder) {
     // Only one at a time: a second Open brings the first dialog forward.
-    static QPointer<QFileDialog> open;
     if (open) {
         open->raise();
         open->activateWindow();
@@ -27,6 +31,11 @@ QString ShowOpen(const QString& filter, const QString& title, const QString& fol
     loop.exec();
     const QStringList chosen = dialog.selectedFiles();
     return dialog.result() == QDialog::Accepted && !chosen.isEmpty() ? chosen.first() : QString();
+}
+
+void CloseOpen() {
+    if (open && open->isVisible())
+        open->reject();
 }
 
 } // namespace mOpenSave

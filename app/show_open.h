@@ -9,4 +9,7 @@ namespace mOpenSave {
 // text when the user cancels.
 QString ShowOpen(const QString& filter, const QString& title, const QString& folder);
 
+// Cancels the open-file dialog if one is up, so that ShowOpen returns empty text.
+void CloseOpen();
+
 } // namespace mOpenSave

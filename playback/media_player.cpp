@@ -92,7 +92,9 @@ MediaPlayer::MediaPlayer(const EngineOptions& options, QObject* parent) : QObjec
     if (!options.ao.isEmpty())
         opt("ao", options.ao.toUtf8());
     opt("osc", "yes");
-    opt("script-opts", "osc-idlescreen=no"); // an empty player stays dark, without English hints
+    // The on-screen controls stay in view below the picture, never over it, as the full mode of
+    // the control shows them. An empty player stays dark, without English hints.
+    opt("script-opts", "osc-visibility=always,osc-boxvideo=yes,osc-idlescreen=no");
     opt("idle", "yes");
     // The engine must never quit, or change the playlist, on its own.
     opt("input-default-bindings", "no");
@@ -118,10 +120,23 @@ MediaPlayer::MediaPlayer(const EngineOptions& options, QObject* parent) : QObjec
 }
 
 MediaPlayer::~MediaPlayer() {
-    if (m_mpv) {
-        mpv_set_wakeup_callback(m_mpv, nullptr, nullptr);
-        mpv_terminate_destroy(m_mpv);
-    }
+    close();
+}
+
+void MediaPlayer::close() {
+    if (!m_mpv)
+        return;
+    release();
+    m_pendingStates.clear();
+}
+
+void MediaPlayer::release() {
+    mpv_set_wakeup_callback(m_mpv, nullptr, nullptr);
+    mpv_terminate_destroy(m_mpv); // returns once the core and its video output have shut down
+    m_mpv = nullptr;
+    m_items.clear();
+    m_indexById.clear();
+    m_awaitingAfterEnd = false;
 }
 
 void MediaPlayer::onWakeup(void* self) {
@@ -146,13 +161,7 @@ void MediaPlayer::drainEvents() {
         handleEvent(*event);
     }
     if (shutDown && m_mpv) {
-        // The core went away by itself; keep running without it.
-        mpv_set_wakeup_callback(m_mpv, nullptr, nullptr);
-        mpv_terminate_destroy(m_mpv);
-        m_mpv = nullptr;
-        m_items.clear();
-        m_indexById.clear();
-        m_awaitingAfterEnd = false;
+        release(); // the core went away by itself; keep running without it
     }
     emitPending();
 }
@@ -238,8 +247,14 @@ void MediaPlayer::handleEvent(const mpv_event& event) {
     default:
         break;
     }
-    if (code)
-        m_pendingStates.push_back(*code);
+    if (!code)
+        return;
+    PendingState pending{*code, {}};
+    // Read now, while the engine may still be on it. If it has already gone on to another entry
+    // (or to none), the details would be someone else's: leave them empty.
+    if (*code == psPlaying && hasCurrentMedia() && playingId() == m_openingId)
+        pending.started = currentMedia.snapshot();
+    m_pendingStates.push_back(std::move(pending));
 }
 
 void MediaPlayer::openingEntry() {
@@ -297,21 +312,20 @@ void MediaPlayer::playAtRandom(qint64 ended, bool stopWhenDone) {
 }
 
 void MediaPlayer::emitPending() {
-    // A handler may open a modal dialog, which drains again; keep the order anyway.
-    if (m_emitting)
-        return;
-    m_emitting = true;
     // After an expansion, once the entry to play next is settled.
     if (m_listChanged && !m_awaitingAfterEnd) {
         m_listChanged = false;
         emit CurrentPlaylistChange();
     }
+    // A handler may open a modal box, whose event loop drains again: the states that come while
+    // it is up are reported from there, in order, as they happen, not held until it closes.
     while (!m_pendingStates.empty()) {
-        const int code = m_pendingStates.front();
+        PendingState next = std::move(m_pendingStates.front());
         m_pendingStates.pop_front();
-        emit PlayStateChange(code);
+        if (next.code == psPlaying)
+            m_started = std::move(next.started);
+        emit PlayStateChange(next.code);
     }
-    m_emitting = false;
 }
 
 bool MediaPlayer::command(std::initializer_list<const char*> args) {
@@ -595,6 +609,16 @@ QString MediaPlayer::Media::name() const {
 
 QString MediaPlayer::Media::durationString() const {
     return m_p.hasCurrentMedia() ? durationText(m_p.doubleProperty("duration")) : QString();
+}
+
+MediaSnapshot MediaPlayer::Media::snapshot() const {
+    return {sourceURL(),
+            name(),
+            durationString(),
+            getItemInfo(QStringLiteral("Author")),
+            getItemInfo(QStringLiteral("Bitrate")),
+            getItemInfo(QStringLiteral("FileSize")),
+            getItemInfo(QStringLiteral("FileType"))};
 }
 
 QString MediaPlayer::Media::getItemInfo(const QString& attribute) const {

@@ -32,6 +32,17 @@ struct MediaItem {
     QString name;
 };
 
+// What the window shows and announces of the item playing, read at one moment.
+struct MediaSnapshot {
+    QString sourceURL; // empty: nothing was playing
+    QString name;
+    QString durationString;
+    QString author;   // getItemInfo("Author")
+    QString bitrate;  // getItemInfo("Bitrate")
+    QString fileSize; // getItemInfo("FileSize")
+    QString fileType; // getItemInfo("FileType")
+};
+
 // The embedded media engine, offering the operations the window drives it with.
 // Every operation is safe to call when the engine could not start or has shut down:
 // reads then give empty values and commands do nothing.
@@ -102,6 +113,7 @@ public:
         QString durationString() const;
         QString
         getItemInfo(const QString& attribute) const; // "Author", "Bitrate", "FileSize", "FileType"
+        MediaSnapshot snapshot() const;
 
     private:
         friend class MediaPlayer;
@@ -116,6 +128,16 @@ public:
 
     bool isRunning() const { return m_mpv != nullptr; }
 
+    // Ends the engine with its threads and its video output; every operation is then as if it had
+    // never started. The window calls this while the native window the video is drawn into still
+    // exists.
+    void close();
+
+    // The item as it was when the start now reported as PlayStateChange(3) happened; read it as
+    // the handler begins. Its sourceURL is empty when the engine had already moved on by the time
+    // the start could be looked at: that start is over, and a later one follows.
+    const MediaSnapshot& startedMedia() const { return m_started; }
+
 signals:
     // The control's state codes: 1 stopped, 2 paused, 3 playing, 8 media ended, 9 transitioning,
     // 10 ready.
@@ -126,6 +148,7 @@ signals:
 private:
     static void onWakeup(void* self);
     void drainEvents();
+    void release();
     void handleEvent(const mpv_event& event);
     void emitPending();
 
@@ -151,9 +174,13 @@ private:
     mpv_handle* m_mpv = nullptr;
     QString m_url;
     PlayStateMachine m_state;
-    std::deque<int> m_pendingStates;
+    struct PendingState {
+        int code = 0;
+        MediaSnapshot started; // for Playing
+    };
+    std::deque<PendingState> m_pendingStates;
+    MediaSnapshot m_started;
     bool m_listChanged = false;
-    bool m_emitting = false;
     std::atomic<bool> m_wakeupPending{false};
 
     // The engine's list, in its order, which is the order of the file.

@@ -17,6 +17,9 @@ std::filesystem::path toPath(const QString& file) {
     return std::filesystem::path(file.toStdU16String());
 }
 
+// The 254-character limit was made for a single-byte code page, where a Russian letter is one
+// byte. Where the local encoding is UTF-8, characters are counted instead of bytes, so a value
+// keeps as many letters as it would there.
 profile::Charset localCharset() {
     static const profile::Charset charset =
         QString(QChar(0x0416)).toLocal8Bit() == QByteArrayLiteral("\xD0\x96")

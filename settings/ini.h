@@ -7,8 +7,7 @@
 namespace mOpenSave {
 
 // The value of `key` in `section` of `file`, or `defaultValue` (without its trailing spaces)
-// when the file or key is missing. At most 254 bytes in the local 8-bit encoding come back,
-// never half a character.
+// when the file or key is missing. At most 254 characters come back, never half of one.
 QString ReadINI(const QString& file, const QString& section, const QString& key,
                 const QString& defaultValue);
 

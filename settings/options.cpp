@@ -69,6 +69,34 @@ std::optional<bool> parseBoolean(const QString& text) {
     return parseNumberIsNonZero(trimmed);
 }
 
+QString optionsSection() {
+    return QStringLiteral("Tunelark");
+}
+
+QString formatKey() {
+    return QStringLiteral("Format");
+}
+
+Options readOptions(const ReadValue& read, const QString& defaultFormat) {
+    auto flag = [&](const char* key) {
+        return parseBoolean(read(QLatin1String(key), QStringLiteral("False"))).value_or(false);
+    };
+    Options options;
+    options.repeat = flag("Repeat");
+    options.autoStart = flag("AutoStart");
+    options.random = flag("Random");
+    options.autoPrint = flag("AutoPrint");
+    options.format = read(formatKey(), defaultFormat);
+    return options;
+}
+
+QList<std::pair<QString, QString>> optionsToStore(const Options& options) {
+    return {{QStringLiteral("Repeat"), booleanText(options.repeat)},
+            {QStringLiteral("AutoStart"), booleanText(options.autoStart)},
+            {QStringLiteral("Random"), booleanText(options.random)},
+            {QStringLiteral("AutoPrint"), booleanText(options.autoPrint)}};
+}
+
 QString booleanText(bool value) {
     return value ? QStringLiteral("True") : QStringLiteral("False");
 }

@@ -2,10 +2,39 @@
 
 // Small rules the start-up and shutdown code applies to stored options.
 
+#include <QList>
 #include <QString>
+
+#include <functional>
 #include <optional>
+#include <utility>
 
 namespace settings {
+
+// The options the program keeps between runs.
+struct Options {
+    bool repeat = false;
+    bool autoStart = false;
+    bool random = false;
+    bool autoPrint = false;
+    QString format;
+};
+
+// The section of the shared settings file that holds them, and the format's key.
+QString optionsSection();
+QString formatKey();
+
+// One stored value: the text under key, or defaultValue when the key or the file is missing.
+using ReadValue = std::function<QString(const QString& key, const QString& defaultValue)>;
+
+// The options as startup restores them, read in this order: Repeat, AutoStart, Random and
+// AutoPrint (each "False" when missing; text that is no Boolean leaves the option off), then
+// Format (defaultFormat when missing; an empty value stays empty).
+Options readOptions(const ReadValue& read, const QString& defaultFormat);
+
+// What shutdown stores, in order: the four flags as "True" or "False". The format is stored
+// only when the user edits it.
+QList<std::pair<QString, QString>> optionsToStore(const Options& options);
 
 // "True" or "False" in any letter case, or a decimal number where zero is false and any
 // other number true ("1.5", "-0", "1e3", "0,0"). Surrounding spaces and tabs are ignored.

@@ -2,6 +2,7 @@
 
 #include "settings/replace_file.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -212,25 +213,21 @@ Loaded load(const std::filesystem::path& file) {
 
 } // namespace
 
-std::size_t cutLength(std::string_view text, std::size_t maxBytes, Charset charset) {
-    if (text.size() <= maxBytes) {
-        return text.size();
-    }
+std::size_t cutLength(std::string_view text, std::size_t maxChars, Charset charset) {
     if (charset == Charset::SingleByte) {
-        return maxBytes;
+        return std::min(text.size(), maxChars);
     }
-    // Step back to the lead byte of the character the cut falls into, if it is one; stray
-    // continuation bytes are cut like any other byte.
-    std::size_t lead = maxBytes;
-    while (lead > 0 && maxBytes - lead < 3 &&
-           isContinuation(static_cast<unsigned char>(text[lead]))) {
-        --lead;
+    std::size_t pos = 0;
+    for (std::size_t chars = 0; chars < maxChars && pos < text.size(); ++chars) {
+        const std::size_t length = sequenceLength(static_cast<unsigned char>(text[pos]));
+        std::size_t next = pos + 1;
+        while (next < pos + length && next < text.size() &&
+               isContinuation(static_cast<unsigned char>(text[next]))) {
+            ++next;
+        }
+        pos = next == pos + length ? next : pos + 1;
     }
-    const auto leadByte = static_cast<unsigned char>(text[lead]);
-    if (lead < maxBytes && lead + sequenceLength(leadByte) > maxBytes) {
-        return lead;
-    }
-    return maxBytes;
+    return pos;
 }
 
 std::string readString(std::string_view text, std::string_view section, std::string_view key,
@@ -312,7 +309,7 @@ bool writeFileString(const std::filesystem::path& file, std::string_view section
     if (loaded.exists && updated == loaded.bytes) {
         return true;
     }
-    return replaceFile(target, updated);
+    return settings::replaceFile(target, updated, settings::ReadOnlyFile::Keep);
 }
 
 } // namespace profile

@@ -14,20 +14,20 @@
 
 namespace profile {
 
-// Size of the read buffer the callers use; a read returns at most one byte less.
+// Size of the read buffer the callers use, in characters; a read returns at most one less.
 inline constexpr std::size_t kReadBufferSize = 255;
 
-// How the bytes are encoded, which decides where a long value may be cut.
+// How the bytes are encoded, which decides how long a value is in characters.
 enum class Charset {
-    SingleByte, // any byte boundary is a character boundary
-    Utf8,       // never cut inside a multi-byte sequence
+    SingleByte, // one byte, one character
+    Utf8,       // a whole multi-byte sequence is one character; a broken one counts by the byte
 };
 
-// The longest prefix of `text` that fits `maxBytes` bytes and ends at a character boundary.
-std::size_t cutLength(std::string_view text, std::size_t maxBytes, Charset charset);
+// The length in bytes of the longest prefix of `text` that holds at most `maxChars` characters.
+std::size_t cutLength(std::string_view text, std::size_t maxChars, Charset charset);
 
 // The value of `key` in `section` of the profile held in `text`, or `defaultValue` with its
-// trailing spaces removed, cut to fit a buffer of `bufferSize` bytes including its NUL.
+// trailing spaces removed, cut to fit a buffer of `bufferSize` characters including its NUL.
 std::string readString(std::string_view text, std::string_view section, std::string_view key,
                        std::string_view defaultValue, std::size_t bufferSize = kReadBufferSize,
                        Charset charset = Charset::SingleByte);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -108,6 +109,63 @@ TEST_F(Capture, MissingClientIsReportedAndPlayGoesOn) {
     EXPECT_EQ(songFile(),
               QStringLiteral("Ария\r\nБеспечный ангел\r\n00:05\r\n128000\r\n").toUtf8());
 }
+
+// The first track's box stays up while two more tracks start and the last is stopped; when it
+// closes, the client is still missing, or back.
+class StartsWhileTheBoxIsUp : public Capture, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(StartsWhileTheBoxIsUp, OnlyTheLatestIsAnnouncedAndShown) {
+    const bool clientBack = GetParam();
+    log->accept = false;
+    QStringList started; // reported here after the window's own handler has run
+    QObject::connect(&A::player(*m), &MediaPlayer::PlayStateChange, [&](int s) {
+        if (s == psPlaying)
+            started << A::player(*m).startedMedia().sourceURL;
+    });
+    const QString second = media(QStringLiteral("sub/second.ogg"));
+    const QString third = media(QStringLiteral("untagged.ogg"));
+    int boxes = 0, step = 0;
+    auto stopped = [&] { return std::count(states.begin(), states.end(), psStopped); };
+    qsizetype stoppedBefore = 0;
+    const QDeadlineTimer deadline(20000);
+    QTimer answerer;
+    answerer.callOnTimeout([&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        auto& player = A::player(*m);
+        if (boxes == 0 && !deadline.hasExpired()) {
+            auto& list = player.currentPlaylist;
+            if (step == 0) {
+                player.controls.playItem(*list.Item(1));
+                step = 1;
+            } else if (step == 1 && started.contains(second)) {
+                player.controls.playItem(*list.Item(2));
+                step = 2;
+            } else if (step == 2 && started.contains(third)) {
+                stoppedBefore = stopped();
+                player.controls.stop();
+                step = 3;
+            }
+            if (step < 3 || stopped() == stoppedBefore)
+                return;
+        }
+        ++boxes;
+        log->accept = clientBack;
+        box->accept();
+    });
+    answerer.start(20);
+    A::action(*m, "mnAutoPrint")->trigger();
+    m->fOpenFile(media(QStringLiteral("list.m3u")));
+
+    ASSERT_TRUE(waitUntil([&] { return A::text(*m, 0)->text() == third; }));
+    EXPECT_EQ(log->lines, (QStringList{kTagged, QStringLiteral("/me слушает  - Third [00:03]")}));
+    EXPECT_EQ(boxes, clientBack ? 1 : 2);
+    EXPECT_EQ(A::text(*m, 2)->text(), QStringLiteral("Third"));
+    EXPECT_TRUE(songFile().startsWith("\r\nThird\r\n00:03\r\n")) << songFile().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(ClientMissingOrBack, StartsWhileTheBoxIsUp, ::testing::Bool());
 
 TEST_F(Capture, NothingLoadedSendsNothing) {
     testsupport::ModalAnswerer answerer;

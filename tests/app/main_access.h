@@ -11,6 +11,8 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
+#include <QScreen>
+#include <QSet>
 #include <QTimer>
 
 #include <memory>
@@ -29,6 +31,7 @@ struct MainTestAccess {
     static void unload(Main& m) { m.Form_Unload(); }
     static void dblClick(Main& m) { m.List1_DblClick(); }
     static void playState(Main& m, int state) { m.WindowsMediaPlayer1_PlayStateChange(state); }
+    static void sendToMirc(Main& m, const QString& line) { m.SendToMirc(line); }
 };
 
 namespace testsupport {
@@ -60,6 +63,34 @@ headlessMain(const QString& folder,
     options.vo = options.ao = QStringLiteral("null");
     options.link = std::make_unique<RecordingLink>(std::move(log));
     return std::make_unique<Main>(std::move(options));
+}
+
+// The window on the real display (X11 video, no sound device), talking to a recording link.
+inline MainOptions onScreenOptions(const QString& folder) {
+    MainOptions options;
+    options.programFolder = folder;
+    options.vo = QStringLiteral("x11");
+    options.ao = QStringLiteral("null");
+    options.link = std::make_unique<RecordingLink>(std::make_shared<RecordingLink::Log>());
+    return options;
+}
+
+// What the screen shows where the widget is.
+inline QImage grabScreen(QWidget* w) {
+    const QPoint at = w->mapToGlobal(QPoint(0, 0));
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(0, at.x(), at.y(), w->width(), w->height())
+        .toImage();
+}
+
+// How many colours a sample of the image has: the test picture has many, an empty player one
+// or two.
+inline int colours(const QImage& image) {
+    QSet<QRgb> seen;
+    for (int y = 0; y < image.height(); y += 3)
+        for (int x = 0; x < image.width(); x += 3)
+            seen.insert(image.pixel(x, y));
+    return int(seen.size());
 }
 
 // Answers every modal box that opens from now on (OK / Cancel), recording its text.

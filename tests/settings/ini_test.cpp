@@ -5,10 +5,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QTemporaryDir>
+
+#include <tuple>
 
 using mOpenSave::ReadINI;
 using mOpenSave::WriteINI;
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -70,11 +74,11 @@ TEST_F(Ini, MissingFileGivesDefaultWithoutTrailingSpaces) {
     EXPECT_FALSE(QFile::exists(ini));
 }
 
-TEST_F(Ini, LongValuesComeBackCutAtACharacter) {
+TEST_F(Ini, LongValuesComeBackAsTheirFirst254Characters) {
     writeKey("Ascii", QString(300, u'x'));
     writeKey("Cyrillic", u'a' + QString(300, u'ж'));
     EXPECT_EQ(ReadINI(ini, kSection, QStringLiteral("Ascii"), {}), QString(254, u'x'));
-    EXPECT_EQ(ReadINI(ini, kSection, QStringLiteral("Cyrillic"), {}), u'a' + QString(126, u'ж'));
+    EXPECT_EQ(ReadINI(ini, kSection, QStringLiteral("Cyrillic"), {}), u'a' + QString(253, u'ж'));
 }
 
 TEST_F(Ini, LineBreaksBecomeBlanksInFileAndCallerText) {
@@ -137,6 +141,62 @@ TEST(Options, BooleanRule) {
     }
     EXPECT_EQ(settings::booleanText(true), QStringLiteral("True"));
     EXPECT_EQ(settings::booleanText(false), QStringLiteral("False"));
+}
+
+TEST(Options, StartupReadsAndShutdownStoresTheFlags) {
+    using Stored = QMap<QString, QString>; // a missing key reads as its default
+    const QString fallback = QStringLiteral("/me !название");
+    const struct {
+        const char* name;
+        Stored stored;
+        settings::Options expected;
+    } cases[] = {
+        {"first start", {}, {false, false, false, false, fallback}},
+        {"any letter case and numbers",
+         {{u"Repeat"_s, u"true"_s},
+          {u"AutoStart"_s, u"1"_s},
+          {u"Random"_s, u"-2"_s},
+          {u"AutoPrint"_s, u"FALSE"_s}},
+         {true, true, true, false, fallback}},
+        {"text that is no Boolean leaves the flag off",
+         {{u"Repeat"_s, u"yes"_s},
+          {u"AutoStart"_s, {}},
+          {u"Random"_s, u"0"_s},
+          {u"AutoPrint"_s, u"True"_s}},
+         {false, false, false, true, fallback}},
+        {"stored format",
+         {{u"Format"_s, u"np: !название"_s}},
+         {false, false, false, false, u"np: !название"_s}},
+        {"empty format stays empty", {{u"Format"_s, {}}}, {false, false, false, false, {}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QStringList asked;
+        auto reader = [&](const Stored& stored) {
+            return [&](const QString& key, const QString& defaultValue) {
+                asked << key;
+                return stored.value(key, defaultValue);
+            };
+        };
+        const settings::Options read = settings::readOptions(reader(c.stored), fallback);
+        const auto& e = c.expected;
+        EXPECT_EQ(std::tie(read.repeat, read.autoStart, read.random, read.autoPrint, read.format),
+                  std::tie(e.repeat, e.autoStart, e.random, e.autoPrint, e.format));
+        // What shutdown stores reads back as the same flags.
+        Stored stored;
+        for (const auto& [key, value] : settings::optionsToStore(read))
+            stored[key] = value;
+        const settings::Options again = settings::readOptions(reader(stored), fallback);
+        EXPECT_EQ(std::tie(again.repeat, again.autoStart, again.random, again.autoPrint),
+                  std::tie(e.repeat, e.autoStart, e.random, e.autoPrint));
+        EXPECT_EQ(asked.mid(0, 5), (QStringList{u"Repeat"_s, u"AutoStart"_s, u"Random"_s,
+                                                u"AutoPrint"_s, u"Format"_s}));
+    }
+    const QList<std::pair<QString, QString>> stored = {{u"Repeat"_s, u"True"_s},
+                                                       {u"AutoStart"_s, u"False"_s},
+                                                       {u"Random"_s, u"False"_s},
+                                                       {u"AutoPrint"_s, u"True"_s}};
+    EXPECT_EQ(settings::optionsToStore({true, false, false, true, u"not stored"_s}), stored);
 }
 
 TEST(Options, FolderGetsOneNativeSeparator) {

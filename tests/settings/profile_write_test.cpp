@@ -1,12 +1,17 @@
 #include "settings/profile_file.h"
+#include "settings/replace_file.h"
 
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <atomic>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace std::string_literals;
@@ -117,14 +122,6 @@ TEST_F(ProfileFile, UnwritablePlacesChangeNothing) {
     EXPECT_EQ(profile::readFileString(ini, "T", "k", "d"), "d");
 }
 
-TEST_F(ProfileFile, ReadOnlyFileIsNotReplaced) {
-    put(ini, kForeign);
-    fs::permissions(dir, fs::perms::all); // the rename itself would be allowed
-    fs::permissions(ini, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    EXPECT_FALSE(writeUnprivileged([this] { return write(); }));
-    EXPECT_EQ(bytesOf(ini), kForeign);
-}
-
 TEST_F(ProfileFile, Utf16FileIsLeftAlone) {
     const std::string utf16 = "\xFF\xFE[\0m\0]\0\r\0\n\0"s;
     put(ini, utf16);
@@ -149,13 +146,134 @@ TEST_F(ProfileFile, PermissionsAndOwnerKept) {
     EXPECT_EQ(bytesOf(ini), kWritten);
 }
 
-TEST_F(ProfileFile, WritesThroughSymbolicLinkAndLeavesNoTemporaryFiles) {
-    put(dir / "real.ini", kForeign);
-    fs::create_symlink("real.ini", ini);
-    ASSERT_TRUE(write());
-    EXPECT_TRUE(fs::is_symlink(ini));
-    EXPECT_EQ(bytesOf(dir / "real.ini"), kWritten);
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
+// The one file replace behind both the settings file and the song file.
+struct ReplaceCase {
+    const char* behaviour;
+    settings::ReadOnlyFile readOnly;
+    enum Setup {
+        Missing,      // no file yet
+        NoWriteBits,  // 0444, ours
+        OthersFile,   // 0644, root's, written by nobody
+        ClosedFolder, // nobody's 0644 file in root's 0755 folder, written by nobody
+        Link,         // a symbolic link to our 0640 file
+        NoFolder,     // the folder is missing
+    } setup;
+    bool ok;
+    bool newBytes;     // the file ends with the new bytes, else as it was
+    unsigned mode = 0; // its permissions afterwards, when it matters
+};
+
+constexpr auto kKeep = settings::ReadOnlyFile::Keep;
+constexpr auto kRewrite = settings::ReadOnlyFile::Rewrite;
+
+const ReplaceCase kReplaceCases[] = {
+    {"missing file is created", kKeep, ReplaceCase::Missing, true, true},
+    {"no write bits keep even root out", kKeep, ReplaceCase::NoWriteBits, false, false, 0444},
+    {"no write bits still rewritten when ours", kRewrite, ReplaceCase::NoWriteBits, true, true,
+     0644},
+    {"another user's file kept", kKeep, ReplaceCase::OthersFile, false, false, 0644},
+    {"closed folder overwritten in place", kKeep, ReplaceCase::ClosedFolder, true, true, 0644},
+    {"closed folder overwritten in place when ours", kRewrite, ReplaceCase::ClosedFolder, true,
+     true, 0644},
+    {"written through a link", kKeep, ReplaceCase::Link, true, true, 0640},
+    {"written through a link when ours", kRewrite, ReplaceCase::Link, true, true, 0640},
+    {"missing folder not made", kKeep, ReplaceCase::NoFolder, false, false},
+    {"missing folder not made when ours", kRewrite, ReplaceCase::NoFolder, false, false},
+};
+
+class Replace : public ProfileFile, public testing::WithParamInterface<ReplaceCase> {};
+
+TEST_P(Replace, LeavesOldOrNewBytesOnly) {
+    const ReplaceCase& c = GetParam();
+    const bool root = ::geteuid() == 0;
+    const bool asNobody =
+        c.setup == ReplaceCase::OthersFile || c.setup == ReplaceCase::ClosedFolder;
+    if (asNobody && !root) {
+        GTEST_SKIP() << "needs root to set up another user's file";
+    }
+    const std::string kNew = "new\r\n";
+    fs::path file = ini;
+    fs::path real = ini;
+    switch (c.setup) {
+    case ReplaceCase::Missing:
+        break;
+    case ReplaceCase::NoWriteBits:
+        put(ini, kForeign);
+        fs::permissions(ini, fs::perms(0444));
+        break;
+    case ReplaceCase::OthersFile:
+        fs::permissions(dir, fs::perms::all);
+        put(ini, kForeign);
+        fs::permissions(ini, fs::perms(0644));
+        break;
+    case ReplaceCase::ClosedFolder:
+        fs::permissions(dir, fs::perms(0755));
+        put(ini, kForeign);
+        fs::permissions(ini, fs::perms(0644));
+        ASSERT_EQ(::chown(ini.c_str(), 65534, 65534), 0);
+        break;
+    case ReplaceCase::Link:
+        real = dir / "real.ini";
+        put(real, kForeign);
+        fs::permissions(real, fs::perms(0640));
+        fs::create_symlink("real.ini", ini);
+        break;
+    case ReplaceCase::NoFolder:
+        file = real = dir / "none" / "mirc.ini";
+        break;
+    }
+    const auto replace = [&] { return settings::replaceFile(file, kNew, c.readOnly); };
+    EXPECT_EQ(asNobody ? writeUnprivileged(replace) : replace(), c.ok);
+
+    const bool existed = c.setup != ReplaceCase::Missing && c.setup != ReplaceCase::NoFolder;
+    EXPECT_EQ(bytesOf(real), c.newBytes ? kNew : existed ? kForeign : "");
+    EXPECT_EQ(fs::exists(real), c.newBytes || existed);
+    EXPECT_EQ(fs::is_symlink(file), c.setup == ReplaceCase::Link);
+    if (c.mode != 0) {
+        EXPECT_EQ(unsigned(fs::status(real).permissions()), c.mode);
+    }
+    const auto entries = std::distance(fs::directory_iterator(dir), fs::directory_iterator());
+    EXPECT_EQ(entries, c.setup == ReplaceCase::Link ? 2
+                       : existed || c.ok            ? 1
+                                                    : 0)
+        << "no temporary file is left behind";
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Replace, testing::ValuesIn(kReplaceCases),
+                         [](const testing::TestParamInfo<ReplaceCase>& info) {
+                             std::string name;
+                             for (const char ch : std::string(info.param.behaviour)) {
+                                 name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+                             }
+                             return name;
+                         });
+
+TEST_F(ProfileFile, AConcurrentReaderSeesOnlyWholeVersions) {
+    const std::string first = "Первый исполнитель\r\nПервая песня\r\n03:45\r\n128000\r\n";
+    const std::string second = "B\r\nShort\r\n00:01\r\n\r\n";
+    put(ini, first);
+    std::atomic<bool> writing{true};
+    std::atomic<int> reads{0};
+    std::string seenWrong;
+    std::thread reader([&] {
+        while (writing.load()) {
+            const std::string seen = bytesOf(ini);
+            if (seen != first && seen != second) {
+                seenWrong = seen.empty() ? "<empty>" : seen;
+                return;
+            }
+            ++reads;
+        }
+    });
+    bool allWritten = true;
+    for (int i = 0; i < 400 && allWritten; ++i) {
+        allWritten = settings::replaceFile(ini, i % 2 ? first : second, kRewrite);
+    }
+    writing = false;
+    reader.join();
+    EXPECT_TRUE(allWritten);
+    EXPECT_EQ(seenWrong, "");
+    EXPECT_GT(reads.load(), 0);
 }
 
 } // namespace

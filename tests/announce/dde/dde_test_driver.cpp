@@ -1,12 +1,15 @@
-// Drives DdeClient against dde_test_server, both run under Wine in the same folder.
+// Drives DdeClient and the system half of the mIRC link against dde_test_server, both run under
+// Wine in the same folder.
 // Usage: dde_test_driver.exe <case>. The exit code is the test result; a failure prints what was
 // expected and what was seen.
-#include "dde_client.h"
+#include "announce/dde_client.h"
+#include "announce/mirc_dde.h"
 
 #include <windows.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -69,13 +72,13 @@ std::string shown(const std::string& bytes) {
     return out + "\"";
 }
 
-std::string readFile(const char* name) {
+std::string readFile(const std::string& name) {
     std::ifstream in(name, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-bool fileExists(const char* name) {
-    return GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES;
+bool fileExists(const std::string& name) {
+    return GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 // What the Windows link does to a line: UTF-16 to the ANSI code page.
@@ -214,6 +217,28 @@ void failsOnRejectedPoke() {
     expect(!fileExists("pokes.bin"), "nothing recorded", "no pokes.bin", "pokes.bin exists");
 }
 
+// Lines dde_line_maker built with the portable half of the link, each beside the bytes mIRC
+// must get for it.
+void announcesLinesFromThePortableHalf() {
+    expect(GetACP() == 1251, "the ANSI code page under the test locale", "1251",
+           std::to_string(GetACP()));
+    const announce::MircSender send = announce::makeMircSender();
+    std::string sent;
+    int lines = 0;
+    for (; fileExists("line-" + std::to_string(lines) + ".utf16"); ++lines) {
+        const std::string name = "line-" + std::to_string(lines);
+        const std::string utf16 = readFile(name + ".utf16");
+        std::wstring line(utf16.size() / 2, L'\0');
+        std::memcpy(line.data(), utf16.data(), line.size() * sizeof(wchar_t));
+        expect(send(line), name + " delivered", "true", "false");
+        sent += readFile(name + ".expected");
+        sent += '\0';
+        const std::string received = readFile("pokes.bin");
+        expect(received == sent, "bytes received after " + name, shown(sent), shown(received));
+    }
+    expect(lines >= 5, "lines made by dde_line_maker", "at least 5", std::to_string(lines));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -226,6 +251,7 @@ int main(int argc, char** argv) {
         {"fails_fast_without_server", failsFastWithoutServer},
         {"times_out_on_hung_server", timesOutOnHungServer},
         {"fails_on_rejected_poke", failsOnRejectedPoke},
+        {"announces_lines_from_the_portable_half", announcesLinesFromThePortableHalf},
     };
     for (const auto& c : cases) {
         if (argc == 2 && std::string(argv[1]) == c.name) {

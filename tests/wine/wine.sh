@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Runs the DDE tests under Wine, in a private prefix and locale kept in <state>.
-#   dde_wine.sh setup <wine> <wineserver> <state>
-#   dde_wine.sh run <wine> <wineserver> <state> <server.exe> <accept|reject|hang <ms>|none> <driver.exe> <case>
+# Runs MinGW-built tests under Wine, in one private prefix and locale kept in <state>.
+#   wine.sh <wine> <wineserver> <state> setup
+#   wine.sh <wine> <wineserver> <state> run <name> [server=<server.exe>:<mode>[:<ms>]]
+#           [before=<host program>] <program.exe> [args...]
+# run: in a fresh folder <state>/cases/<name>, first the host program (if any), then the test
+# DDE server (if any) until it is ready, then the program, whose exit code is the result.
 set -euo pipefail
 
-action=$1 wine=$2 wineserver=$3 state=$4
+wine=$1 wineserver=$2 state=$3 action=$4
 shift 4
 
 export WINEPREFIX=$state/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -18,7 +21,7 @@ setup() {
     if [[ ! -e $LOCPATH/$locale_name/LC_CTYPE ]]; then
         mkdir -p "$LOCPATH"
         localedef -i ru_RU -f UTF-8 "$LOCPATH/$locale_name" || {
-            echo "dde_wine: cannot build the $locale_name locale (is the locales package installed?)" >&2
+            echo "wine.sh: cannot build the $locale_name locale (is the locales package installed?)" >&2
             exit 1
         }
     fi
@@ -42,20 +45,21 @@ setup() {
         "$wineserver" -w
         echo "$graphics" >"$WINEPREFIX/.tunelark-graphics"
     fi
-    echo "dde_wine: prefix ready ($graphics graphics, code page from $locale_name)"
+    echo "wine.sh: prefix ready ($graphics graphics, code page from $locale_name)"
 }
 
 run() {
-    local server=$1 mode=$2
-    shift 2
-    local hold=
-    if [[ $mode == hang ]]; then
-        hold=$1
+    local name=$1 server= before=
+    shift
+    while [[ $1 == server=* || $1 == before=* ]]; do
+        case $1 in
+        server=*) server=${1#server=} ;;
+        before=*) before=${1#before=} ;;
+        esac
         shift
-    fi
-    local driver=$1 case_name=$2
+    done
 
-    local work=$state/cases/$case_name
+    local work=$state/cases/$name
     rm -rf "$work"
     mkdir -p "$work"
     cd "$work"
@@ -69,18 +73,22 @@ run() {
     }
     trap cleanup EXIT
 
-    if [[ $mode != none ]]; then
+    [[ -n $before ]] && "$before"
+
+    if [[ -n $server ]]; then
+        local exe mode hold
+        IFS=: read -r exe mode hold <<<"$server"
         # shellcheck disable=SC2086
-        env LC_ALL=$locale_name "$wine" "$server" "$mode" $hold &
+        env LC_ALL=$locale_name "$wine" "$exe" "$mode" $hold &
         server_pid=$!
         local deadline=$((SECONDS + 30))
         until [[ -e ready ]]; do
             if ! kill -0 "$server_pid" 2>/dev/null; then
-                echo "dde_wine: the test server ended before it was ready" >&2
+                echo "wine.sh: the test server ended before it was ready" >&2
                 exit 1
             fi
             if ((SECONDS > deadline)); then
-                echo "dde_wine: the test server was not ready within 30 s" >&2
+                echo "wine.sh: the test server was not ready within 30 s" >&2
                 exit 1
             fi
             sleep 0.1
@@ -88,7 +96,7 @@ run() {
     fi
 
     local rc=0
-    timeout 90 env LC_ALL=$locale_name "$wine" "$driver" "$case_name" || rc=$?
+    timeout 120 env LC_ALL=$locale_name "$wine" "$@" || rc=$?
     exit "$rc"
 }
 
@@ -96,7 +104,7 @@ case $action in
 setup) setup ;;
 run) run "$@" ;;
 *)
-    echo "usage: dde_wine.sh setup|run ..." >&2
+    echo "usage: wine.sh <wine> <wineserver> <state> setup|run ..." >&2
     exit 2
     ;;
 esac
