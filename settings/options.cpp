@@ -108,4 +108,18 @@ QString folderWithSeparator(const QString& folder) {
     return folder + QDir::separator();
 }
 
+QString filesFolder(const QString& programFolder, bool programFolderWritable,
+                    const QString& xdgConfigHome, const QString& home) {
+    if (programFolderWritable)
+        return folderWithSeparator(programFolder);
+    QString config;
+    if (QDir::isAbsolutePath(xdgConfigHome))
+        config = folderWithSeparator(xdgConfigHome);
+    else if (QDir::isAbsolutePath(home))
+        config = folderWithSeparator(home) + QStringLiteral(".config/");
+    else
+        return folderWithSeparator(programFolder);
+    return config + QStringLiteral("tunelark/");
+}
+
 } // namespace settings

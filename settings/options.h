@@ -48,4 +48,11 @@ QString booleanText(bool value);
 // "\" or "/", so a root folder is not doubled. Empty text stays empty.
 QString folderWithSeparator(const QString& folder);
 
+// The folder that holds mirc.ini and SongName.txt, ending in a separator. The program's own when
+// it can be written, so the player shares the IRC client's folder; else the user's configuration
+// folder for the program: xdgConfigHome/tunelark, or home/.config/tunelark when xdgConfigHome is
+// empty or not absolute. With neither, the program's own folder after all.
+QString filesFolder(const QString& programFolder, bool programFolderWritable,
+                    const QString& xdgConfigHome, const QString& home);
+
 } // namespace settings

@@ -217,4 +217,29 @@ TEST(Options, FolderGetsOneNativeSeparator) {
     }
 }
 
+TEST(Options, FilesLiveBesideTheProgramOrInTheUsersConfiguration) {
+    const struct {
+        const char* program;
+        bool writable;
+        const char* xdgConfigHome;
+        const char* home;
+        const char* expected;
+    } cases[] = {
+        {"/home/u/irc", true, "/home/u/cfg", "/home/u", "/home/u/irc/"},
+        {"/usr/local/bin", false, "/home/u/cfg", "/home/u", "/home/u/cfg/tunelark/"},
+        {"/usr/local/bin", false, "/home/u/cfg/", "/home/u", "/home/u/cfg/tunelark/"},
+        {"/usr/local/bin", false, "", "/home/u", "/home/u/.config/tunelark/"},
+        {"/usr/local/bin", false, "cfg", "/home/u", "/home/u/.config/tunelark/"}, // not absolute
+        {"/usr/local/bin", false, "", "/", "/.config/tunelark/"},
+        {"/usr/local/bin", false, "", "", "/usr/local/bin/"}, // nowhere else to go
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(settings::filesFolder(QString::fromUtf8(c.program), c.writable,
+                                        QString::fromUtf8(c.xdgConfigHome),
+                                        QString::fromUtf8(c.home)),
+                  QString::fromUtf8(c.expected))
+            << c.program << " " << c.xdgConfigHome;
+    }
+}
+
 } // namespace
