@@ -16,7 +16,21 @@ namespace playback {
 
 namespace {
 
-enum ObserveId : uint64_t { obsPause = 1, obsIdle };
+// The engine properties the wrapper watches, and what a change of each means. The engine tells of
+// each change itself, whoever made it: the window, the desktop, or the on-screen controls.
+enum class Watch { Pause, Idle, Volume, Media };
+struct Watched {
+    const char* name;
+    mpv_format format;
+    Watch what;
+};
+constexpr Watched kWatched[] = {
+    {"pause", MPV_FORMAT_FLAG, Watch::Pause},
+    {"idle-active", MPV_FORMAT_FLAG, Watch::Idle},
+    {"volume", MPV_FORMAT_DOUBLE, Watch::Volume},
+    {"metadata", MPV_FORMAT_NONE, Watch::Media}, // tags, also a stream's title as it changes
+    {"duration", MPV_FORMAT_NONE, Watch::Media},
+};
 enum HookId : uint64_t { hookOpening = 1, hookUnloading, hookAfterEnd };
 
 // Events handled in one turn; the rest wait for the next, so the window keeps its share.
@@ -103,6 +117,7 @@ MediaPlayer::MediaPlayer(const EngineOptions& options, QObject* parent) : QObjec
     opt("audio-fallback-to-null", "yes");
     opt("ytdl", "no");
     opt("volume", "50");
+    opt("volume-max", "100"); // the on-screen controls' wheel stays within the control's 0..100
     opt("gpu-sw", "yes");
 
     if (mpv_initialize(m_mpv) < 0) {
@@ -110,8 +125,8 @@ MediaPlayer::MediaPlayer(const EngineOptions& options, QObject* parent) : QObjec
         m_mpv = nullptr;
         return;
     }
-    mpv_observe_property(m_mpv, obsPause, "pause", MPV_FORMAT_FLAG);
-    mpv_observe_property(m_mpv, obsIdle, "idle-active", MPV_FORMAT_FLAG);
+    for (uint64_t i = 0; i < std::size(kWatched); ++i)
+        mpv_observe_property(m_mpv, i + 1, kWatched[i].name, kWatched[i].format);
     mpv_hook_add(m_mpv, hookOpening, "on_load", 0);
     // Held until the window has seen the track start: it reads the track's details then.
     mpv_hook_add(m_mpv, hookUnloading, "on_unload", 0);
@@ -181,8 +196,13 @@ void MediaPlayer::handleEvent(const mpv_event& event) {
         m_resumeId = m_openingId;
         m_pass.loaded(m_openingId);
         break;
+    case MPV_EVENT_SEEK:
+        m_seeking = true;
+        break;
     case MPV_EVENT_PLAYBACK_RESTART:
         code = m_state.playbackRestart(flagProperty("pause"));
+        if (std::exchange(m_seeking, false) && !code)
+            emit PositionChange(controls.currentPosition());
         break;
     case MPV_EVENT_END_FILE: {
         const auto* end = static_cast<const mpv_event_end_file*>(event.data);
@@ -220,12 +240,24 @@ void MediaPlayer::handleEvent(const mpv_event& event) {
     }
     case MPV_EVENT_PROPERTY_CHANGE: {
         const auto* prop = static_cast<const mpv_event_property*>(event.data);
-        if (event.reply_userdata == obsPause) {
+        if (event.reply_userdata < 1 || event.reply_userdata > std::size(kWatched))
+            break;
+        switch (kWatched[event.reply_userdata - 1].what) {
+        case Watch::Pause:
             // Changes are coalesced: trust the value as it is now, not the event's.
             code = m_state.pauseChanged(flagProperty("pause"));
-        } else if (event.reply_userdata == obsIdle && prop->format == MPV_FORMAT_FLAG &&
-                   *static_cast<int*>(prop->data)) {
-            code = m_state.idle();
+            break;
+        case Watch::Idle:
+            if (prop->format == MPV_FORMAT_FLAG && *static_cast<int*>(prop->data))
+                code = m_state.idle();
+            break;
+        case Watch::Volume:
+            if (prop->format == MPV_FORMAT_DOUBLE)
+                emit VolumeChange(settings.volume());
+            break;
+        case Watch::Media:
+            emit MediaChange();
+            break;
         }
         break;
     }
@@ -553,6 +585,17 @@ void MediaPlayer::Controls::previous() {
     m_p.command({"playlist-prev"});
 }
 
+double MediaPlayer::Controls::currentPosition() const {
+    return m_p.hasCurrentMedia() ? std::max(0.0, m_p.doubleProperty("time-pos").value_or(0)) : 0;
+}
+
+void MediaPlayer::Controls::setCurrentPosition(double seconds) {
+    if (!m_p.hasCurrentMedia() || !std::isfinite(seconds))
+        return;
+    const QByteArray to = QByteArray::number(std::max(0.0, seconds), 'f', 6);
+    m_p.command({"seek", to.constData(), "absolute"});
+}
+
 void MediaPlayer::Controls::playItem(const MediaItem& item) {
     if (m_p.engineIndexOf(item.id) < 0)
         return;
@@ -611,6 +654,17 @@ QString MediaPlayer::Media::durationString() const {
     return m_p.hasCurrentMedia() ? durationText(m_p.doubleProperty("duration")) : QString();
 }
 
+std::optional<double> MediaPlayer::Media::duration() const {
+    if (!m_p.hasCurrentMedia())
+        return std::nullopt;
+    const auto seconds = m_p.doubleProperty("duration");
+    return seconds && std::isfinite(*seconds) && *seconds >= 0 ? seconds : std::nullopt;
+}
+
+qint64 MediaPlayer::Media::entryId() const {
+    return m_p.hasCurrentMedia() ? m_p.playingId() : -1;
+}
+
 MediaSnapshot MediaPlayer::Media::snapshot() const {
     return {sourceURL(),
             name(),
@@ -626,6 +680,8 @@ QString MediaPlayer::Media::getItemInfo(const QString& attribute) const {
         return {};
     if (attribute == u"Author")
         return m_p.stringProperty("metadata/by-key/artist");
+    if (attribute == u"WM/AlbumTitle")
+        return m_p.stringProperty("metadata/by-key/album");
     if (attribute == u"Bitrate") {
         auto rate = m_p.intProperty("current-tracks/audio/demux-bitrate");
         if (!rate || *rate <= 0)

@@ -80,6 +80,8 @@ public:
         void next();
         void previous();
         void playItem(const MediaItem& item);
+        double currentPosition() const;          // seconds into the item; 0 for none
+        void setCurrentPosition(double seconds); // a seek; nothing without an item
 
     private:
         friend class MediaPlayer;
@@ -111,8 +113,10 @@ public:
         QString sourceURL() const;
         QString name() const;
         QString durationString() const;
-        QString
-        getItemInfo(const QString& attribute) const; // "Author", "Bitrate", "FileSize", "FileType"
+        // "Author", "Bitrate", "FileSize", "FileType", "WM/AlbumTitle"
+        QString getItemInfo(const QString& attribute) const;
+        std::optional<double> duration() const; // seconds, when the engine knows them
+        qint64 entryId() const;                 // its playlist entry's id; -1 for none
         MediaSnapshot snapshot() const;
 
     private:
@@ -144,6 +148,12 @@ signals:
     void PlayStateChange(int NewState);
     // The engine changed the playlist by itself: it expanded a folder or a list it reached.
     void CurrentPlaylistChange();
+    // The volume changed, by any hand: 0 to 100.
+    void VolumeChange(int volume);
+    // The item's details changed: its tags or its length became known, or a stream's title moved.
+    void MediaChange();
+    // A seek finished at this position, in seconds.
+    void PositionChange(double newPosition);
 
 private:
     static void onWakeup(void* self);
@@ -197,6 +207,7 @@ private:
     qint64 m_endedId = -1;     // the entry last ended, and why
     EndReason m_endReason = EndReason::Stop;
     bool m_awaitingAfterEnd = false;
+    bool m_seeking = false; // a seek is under way; its restart is no start
 };
 
 // Display text of a length in seconds: "MM:SS", or "HH:MM:SS" from one hour on; seconds truncated.
