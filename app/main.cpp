@@ -8,6 +8,7 @@ int main(int argc, char* argv[]) {
     preparePlatform();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tunelark"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("tunelark"));
     installRussian(app);
     Main window;
     window.show();

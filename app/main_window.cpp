@@ -3,6 +3,7 @@
 #include "announce/format.h"
 #include "announce/irc_link.h"
 #include "announce/song_file.h"
+#include "app/desktop_control.h"
 #include "app/show_open.h"
 #include "settings/ini.h"
 #include "settings/options.h"
@@ -11,7 +12,9 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QLabel>
@@ -80,9 +83,13 @@ Main::Main(MainOptions options) : m_options(std::move(options)) {
             &Main::WindowsMediaPlayer1_CurrentPlaylistChange);
 
     Form_Load();
+    m_desktop = startDesktopControl(
+        *WindowsMediaPlayer1,
+        {this, mnRepeat, mnRandom, mnExit, [this](const QString& file) { fOpenFile(file); }});
 }
 
 Main::~Main() {
+    m_desktop.reset(); // it drives the engine
     // The engine's window lives inside the player area: it must go first.
     WindowsMediaPlayer1.reset();
 }
@@ -220,7 +227,15 @@ QString Main::programFolder() const {
 // Startup and shutdown
 
 void Main::Form_Load() {
-    fnINI = programFolder() + QStringLiteral("mirc.ini");
+    // Beside the program, as the IRC client's folder; where that cannot be written, the options
+    // would never be saved, so they go to the user's own configuration folder instead.
+    const QString program = programFolder();
+    const QString files =
+        settings::filesFolder(program, QFileInfo(program).isWritable(),
+                              qEnvironmentVariable("XDG_CONFIG_HOME"), QDir::homePath());
+    if (files != program)
+        QDir().mkpath(files);
+    fnINI = files + QStringLiteral("mirc.ini");
     const settings::Options stored = settings::readOptions(
         [this](const QString& key, const QString& defaultValue) {
             return mOpenSave::ReadINI(fnINI, settings::optionsSection(), key, defaultValue);
@@ -235,7 +250,7 @@ void Main::Form_Load() {
     player.setMode(QStringLiteral("shuffle"), mnRandom->isChecked());
     mnAutoPrint->setChecked(stored.autoPrint);
     Format = stored.format;
-    FN = programFolder() + QStringLiteral("SongName.txt");
+    FN = files + QStringLiteral("SongName.txt");
 
     const QSize frame(kClientSize.width(), kClientSize.height() + menuBar()->sizeHint().height());
     setFixedSize(frame);

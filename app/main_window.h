@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 
+class DesktopControl;
 class QAction;
 class QLabel;
 class QLineEdit;
@@ -110,4 +111,6 @@ private:
     QAction* mnAutoPrint = nullptr;
     QMenu* mnList = nullptr;
     QAction* mnClearList = nullptr;
+
+    std::unique_ptr<DesktopControl> m_desktop; // the desktop's media controls
 };

@@ -1,0 +1,160 @@
+#include "app/mpris.h"
+
+#include "playback/play_state.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QUrl>
+
+#include <algorithm>
+#include <cmath>
+
+namespace mpris {
+
+QString playbackStatus(const QString& before, int NewState) {
+    switch (NewState) {
+    case playback::psPlaying:
+        return QStringLiteral("Playing");
+    case playback::psPaused:
+    case playback::psReady: // loaded without starting
+        return QStringLiteral("Paused");
+    case playback::psStopped:
+        return QStringLiteral("Stopped");
+    default:
+        return before;
+    }
+}
+
+QString loopStatus(bool repeat) {
+    return repeat ? QStringLiteral("Playlist") : QStringLiteral("None");
+}
+
+std::optional<bool> repeatOf(const QString& loopStatus) {
+    if (loopStatus == u"Playlist")
+        return true;
+    if (loopStatus == u"None")
+        return false;
+    return std::nullopt;
+}
+
+double volumeOf(int volume) {
+    return std::clamp(volume, 0, 100) / 100.0;
+}
+
+std::optional<int> controlVolume(double volume) {
+    if (std::isnan(volume))
+        return std::nullopt;
+    return int(std::lround(std::clamp(volume, 0.0, 1.0) * 100));
+}
+
+QString trackId(qint64 entryId) {
+    return entryId < 0 ? QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack")
+                       : QStringLiteral("/org/tunelark/Track/%1").arg(entryId);
+}
+
+QVariantMap metadata(const Track& track) {
+    QVariantMap map{{QStringLiteral("mpris:trackid"), trackId(track.entryId)}};
+    if (track.entryId < 0)
+        return map;
+    if (track.seconds && std::isfinite(*track.seconds) && *track.seconds >= 0)
+        map.insert(QStringLiteral("mpris:length"), qlonglong(std::llround(*track.seconds * 1e6)));
+    if (!track.title.isEmpty())
+        map.insert(QStringLiteral("xesam:title"), track.title);
+    if (!track.artist.isEmpty())
+        map.insert(QStringLiteral("xesam:artist"), QStringList{track.artist});
+    if (!track.album.isEmpty())
+        map.insert(QStringLiteral("xesam:album"), track.album);
+    if (!track.sourceURL.isEmpty()) {
+        const bool address = track.sourceURL.contains(u"://");
+        const QUrl url = address
+                             ? QUrl(track.sourceURL)
+                             : QUrl::fromLocalFile(QFileInfo(track.sourceURL).absoluteFilePath());
+        map.insert(QStringLiteral("xesam:url"), url.toString(QUrl::FullyEncoded));
+    }
+    return map;
+}
+
+QString openableFile(const QString& uri) {
+    const QUrl url(uri, QUrl::StrictMode);
+    if (!url.isValid() || url.scheme() != u"file" || !url.query().isEmpty() ||
+        !url.fragment().isEmpty())
+        return {};
+    if (!url.host().isEmpty() && url.host() != u"localhost")
+        return {};
+    QUrl local = url;
+    local.setHost(QString());
+    const QString path = local.toLocalFile();
+    if (!QDir::isAbsolutePath(path) || path.contains(QChar(0)) || !QFileInfo::exists(path))
+        return {};
+    return path;
+}
+
+std::optional<double> seekTarget(double position, qint64 offsetUs, std::optional<double> length) {
+    const double target = std::max(0.0, position + double(offsetUs) / 1e6);
+    if (length && target > *length)
+        return std::nullopt;
+    return target;
+}
+
+std::optional<double> positionTarget(const QString& currentTrackId, const QString& askedTrackId,
+                                     qint64 positionUs, std::optional<double> length) {
+    if (askedTrackId != currentTrackId || askedTrackId == trackId(-1) || positionUs < 0)
+        return std::nullopt;
+    const double seconds = double(positionUs) / 1e6;
+    if (length && seconds > *length)
+        return std::nullopt;
+    return seconds;
+}
+
+QVariantMap changed(const QVariantMap& before, const QVariantMap& after) {
+    QVariantMap out;
+    for (auto it = after.cbegin(); it != after.cend(); ++it) {
+        const auto was = before.constFind(it.key());
+        if (was == before.cend() || *was != it.value())
+            out.insert(it.key(), it.value());
+    }
+    return out;
+}
+
+QStringList supportedMimeTypes() {
+    return {
+        // audio
+        QStringLiteral("audio/mpeg"),
+        QStringLiteral("audio/ogg"),
+        QStringLiteral("audio/vorbis"),
+        QStringLiteral("audio/opus"),
+        QStringLiteral("audio/flac"),
+        QStringLiteral("audio/x-flac"),
+        QStringLiteral("audio/wav"),
+        QStringLiteral("audio/x-wav"),
+        QStringLiteral("audio/mp4"),
+        QStringLiteral("audio/aac"),
+        QStringLiteral("audio/x-m4a"),
+        QStringLiteral("audio/webm"),
+        QStringLiteral("audio/x-matroska"),
+        QStringLiteral("audio/x-ms-wma"),
+        QStringLiteral("audio/x-ape"),
+        QStringLiteral("audio/x-wavpack"),
+        QStringLiteral("audio/x-aiff"),
+        QStringLiteral("audio/ac3"),
+        // video
+        QStringLiteral("video/mp4"),
+        QStringLiteral("video/x-matroska"),
+        QStringLiteral("video/webm"),
+        QStringLiteral("video/ogg"),
+        QStringLiteral("video/mpeg"),
+        QStringLiteral("video/x-msvideo"),
+        QStringLiteral("video/quicktime"),
+        QStringLiteral("video/x-ms-wmv"),
+        QStringLiteral("video/x-flv"),
+        QStringLiteral("video/3gpp"),
+        QStringLiteral("video/mp2t"),
+        // playlists
+        QStringLiteral("audio/x-mpegurl"),
+        QStringLiteral("audio/mpegurl"),
+        QStringLiteral("application/vnd.apple.mpegurl"),
+        QStringLiteral("audio/x-scpls"),
+    };
+}
+
+} // namespace mpris
