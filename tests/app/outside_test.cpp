@@ -161,12 +161,15 @@ protected:
         return seen;
     }
 
-    QStringList announcements() {
-        QByteArray all;
-        char buffer[4096];
-        for (ssize_t n; (n = ::read(fifoFd, buffer, sizeof buffer)) > 0;)
-            all.append(buffer, n);
-        return QString::fromUtf8(all).split(u'\n', Qt::SkipEmptyParts);
+    // Waits until the IRC client has been handed count announcements in all; returns them.
+    QStringList announced(qsizetype count) {
+        waitUntil([&] {
+            char buffer[4096];
+            for (ssize_t n; (n = ::read(fifoFd, buffer, sizeof buffer)) > 0;)
+                fifoBytes.append(buffer, n);
+            return fifoBytes.count('\n') >= count;
+        });
+        return QString::fromUtf8(fifoBytes).split(u'\n', Qt::SkipEmptyParts);
     }
 
     QTemporaryDir dir;
@@ -176,6 +179,7 @@ protected:
     int fifoFd = -1;
     QStringList lines;
     qsizetype next = 0;
+    QByteArray fifoBytes;
 };
 
 } // namespace
@@ -199,6 +203,7 @@ TEST_F(Outside, PlayerctlDrivesTheProgramAndItKeepsWhatWasSet) {
     ASSERT_TRUE(waitUntil([&] { return playerctl({u"status"_s}) == u"Playing"_s; }));
     follow();
     ASSERT_TRUE(told(tagged));
+    ASSERT_EQ(announced(1).size(), 1);
     EXPECT_EQ(playerctl({u"metadata"_s, u"--format"_s, u"{{artist}}|{{title}}"_s}),
               u"Ария|Беспечный ангел"_s);
     EXPECT_FALSE(playerctl({u"open"_s, fileUri(dir.filePath(u"missing.mp3"_s))}));
@@ -209,10 +214,12 @@ TEST_F(Outside, PlayerctlDrivesTheProgramAndItKeepsWhatWasSet) {
     ASSERT_TRUE(told(u"Paused|Ария|Беспечный ангел|"_s));
     ASSERT_TRUE(playerctl({u"play"_s}));
     ASSERT_TRUE(told(tagged));
+    ASSERT_EQ(announced(2).size(), 2);
 
     // A video: the player area shows the picture and the engine's own controls below it.
     ASSERT_TRUE(playerctl({u"open"_s, fileUri(media(u"short.mkv"_s))}));
     ASSERT_TRUE(told(u"Playing||short|"_s));
+    ASSERT_EQ(announced(3).size(), 3);
     // The window's place on the screen, and its player area inside it.
     const QRect area(189, 214 + 100 - 22, 439, 369); // menu bar height varies a little
     const QString shot = QDir::current().filePath(u"outside-video.png"_s);
@@ -231,8 +238,12 @@ TEST_F(Outside, PlayerctlDrivesTheProgramAndItKeepsWhatWasSet) {
     // The next entry of a list.
     ASSERT_TRUE(playerctl({u"open"_s, fileUri(list)}));
     ASSERT_TRUE(told(u"Playing||almost-minute|"_s));
+    // The status stays Playing from one track to the next: the announcement shows this one
+    // has truly started.
+    ASSERT_EQ(announced(4).size(), 4);
     ASSERT_TRUE(playerctl({u"next"_s}));
     ASSERT_TRUE(told(tagged));
+    ASSERT_EQ(announced(5).size(), 5);
 
     // The options, and the volume the engine now has.
     ASSERT_TRUE(playerctl({u"shuffle"_s, u"On"_s}));
@@ -256,9 +267,10 @@ TEST_F(Outside, PlayerctlDrivesTheProgramAndItKeepsWhatWasSet) {
     EXPECT_EQ(readFile(program + u"/mirc.ini"_s),
               "[Tunelark]\r\nAutoPrint=True\r\nRepeat=True\r\nAutoStart=False\r\nRandom=True\r\n");
     // Each start announced exactly once: the song, its resumption, the video, the list's two.
+    // The program has ended, so all of them are in.
     const QString line = u"*/me слушает Ария - Беспечный ангел [01:00]"_s;
-    EXPECT_EQ(announcements(), (QStringList{line, line, u"*/me слушает  - short [00:20]"_s,
-                                            u"*/me слушает  - almost-minute [00:59]"_s, line}));
+    EXPECT_EQ(announced(0), (QStringList{line, line, u"*/me слушает  - short [00:20]"_s,
+                                         u"*/me слушает  - almost-minute [00:59]"_s, line}));
     EXPECT_FALSE(QFileInfo::exists(dir.filePath(u"config/tunelark"_s)))
         << "the program folder could be written";
 }
