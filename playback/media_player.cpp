@@ -18,7 +18,7 @@ namespace {
 
 // The engine properties the wrapper watches, and what a change of each means. The engine tells of
 // each change itself, whoever made it: the window, the desktop, or the on-screen controls.
-enum class Watch { Pause, Idle, Volume, Media };
+enum class Watch { Pause, Idle, Volume, Tags, Media };
 struct Watched {
     const char* name;
     mpv_format format;
@@ -28,7 +28,7 @@ constexpr Watched kWatched[] = {
     {"pause", MPV_FORMAT_FLAG, Watch::Pause},
     {"idle-active", MPV_FORMAT_FLAG, Watch::Idle},
     {"volume", MPV_FORMAT_DOUBLE, Watch::Volume},
-    {"metadata", MPV_FORMAT_NONE, Watch::Media}, // tags, also a stream's title as it changes
+    {"metadata", MPV_FORMAT_NONE, Watch::Tags}, // also a stream's title, as it plays
     {"duration", MPV_FORMAT_NONE, Watch::Media},
 };
 enum HookId : uint64_t { hookOpening = 1, hookUnloading, hookAfterEnd };
@@ -82,6 +82,30 @@ QString entryName(const QString& filename, const QString& title) {
     const QString file = lastSegment(filename);
     const int dot = file.lastIndexOf(u'.');
     return dot > 0 ? file.left(dot) : file;
+}
+
+StreamTitle splitStreamTitle(const QString& streamTitle) {
+    const qsizetype dash = streamTitle.indexOf(u" - ");
+    if (dash >= 0) {
+        QString artist = streamTitle.left(dash).trimmed();
+        QString title = streamTitle.sliced(dash + 3).trimmed();
+        if (!artist.isEmpty() && !title.isEmpty())
+            return {std::move(artist), std::move(title)};
+    }
+    return {{}, streamTitle.trimmed()};
+}
+
+QString yearOf(const QString& tag) {
+    const QString text = tag.trimmed();
+    auto digit = [&](qsizetype i) { return text[i] >= u'0' && text[i] <= u'9'; };
+    if (text.size() >= 4 && digit(0) && digit(1) && digit(2) && digit(3) &&
+        (text.size() == 4 || !digit(4)))
+        return text.left(4);
+    return text;
+}
+
+QString trackNumberOf(const QString& tag) {
+    return tag.section(u'/', 0, 0).trimmed();
 }
 
 MediaPlayer::MediaPlayer(const EngineOptions& options, QObject* parent) : QObject(parent) {
@@ -255,6 +279,10 @@ void MediaPlayer::handleEvent(const mpv_event& event) {
             if (prop->format == MPV_FORMAT_DOUBLE)
                 emit VolumeChange(settings.volume());
             break;
+        case Watch::Tags:
+            tagsChanged();
+            emit MediaChange();
+            break;
         case Watch::Media:
             emit MediaChange();
             break;
@@ -284,9 +312,23 @@ void MediaPlayer::handleEvent(const mpv_event& event) {
     PendingState pending{*code, {}};
     // Read now, while the engine may still be on it. If it has already gone on to another entry
     // (or to none), the details would be someone else's: leave them empty.
-    if (*code == psPlaying && hasCurrentMedia() && playingId() == m_openingId)
+    if (*code == psPlaying && hasCurrentMedia() && playingId() == m_openingId) {
         pending.started = currentMedia.snapshot();
+        m_streamTitle = stringProperty("metadata/by-key/icy-title"); // told with this start
+    }
     m_pendingStates.push_back(std::move(pending));
+}
+
+// The engine puts a stream's new title in place when play reaches it, so a change seen while
+// playing is the new track's start. One seen while paused or starting comes with that start.
+void MediaPlayer::tagsChanged() {
+    QString title = stringProperty("metadata/by-key/icy-title");
+    if (title == m_streamTitle)
+        return; // the same title comes again with every block of the stream
+    m_streamTitle = std::move(title);
+    if (m_streamTitle.trimmed().isEmpty() || !m_state.isPlaying() || playingId() != m_openingId)
+        return;
+    m_pendingStates.push_back({0, currentMedia.snapshot()});
 }
 
 void MediaPlayer::openingEntry() {
@@ -354,9 +396,12 @@ void MediaPlayer::emitPending() {
     while (!m_pendingStates.empty()) {
         PendingState next = std::move(m_pendingStates.front());
         m_pendingStates.pop_front();
-        if (next.code == psPlaying)
+        if (next.code == psPlaying || next.code == 0)
             m_started = std::move(next.started);
-        emit PlayStateChange(next.code);
+        if (next.code == 0)
+            emit StreamTitleChange();
+        else
+            emit PlayStateChange(next.code);
     }
 }
 
@@ -480,6 +525,12 @@ qint64 MediaPlayer::playingId() const {
 
 bool MediaPlayer::hasCurrentMedia() const {
     return m_mpv && !flagProperty("idle-active");
+}
+
+// A web radio: from the network and without seeking. The engine's length for it only counts
+// what it has received so far.
+bool MediaPlayer::isLiveStream() const {
+    return flagProperty("demuxer-via-network") && !flagProperty("seekable");
 }
 
 void MediaPlayer::setURL(const QString& url) {
@@ -641,6 +692,9 @@ QString MediaPlayer::Media::sourceURL() const {
 QString MediaPlayer::Media::name() const {
     if (!m_p.hasCurrentMedia())
         return {};
+    if (const QString stream = m_p.stringProperty("metadata/by-key/icy-title");
+        !stream.trimmed().isEmpty())
+        return splitStreamTitle(stream).title;
     if (QString title = m_p.stringProperty("metadata/by-key/title"); !title.isEmpty())
         return title;
     QString listTitle;
@@ -651,11 +705,11 @@ QString MediaPlayer::Media::name() const {
 }
 
 QString MediaPlayer::Media::durationString() const {
-    return m_p.hasCurrentMedia() ? durationText(m_p.doubleProperty("duration")) : QString();
+    return durationText(duration());
 }
 
 std::optional<double> MediaPlayer::Media::duration() const {
-    if (!m_p.hasCurrentMedia())
+    if (!m_p.hasCurrentMedia() || m_p.isLiveStream())
         return std::nullopt;
     const auto seconds = m_p.doubleProperty("duration");
     return seconds && std::isfinite(*seconds) && *seconds >= 0 ? seconds : std::nullopt;
@@ -666,22 +720,43 @@ qint64 MediaPlayer::Media::entryId() const {
 }
 
 MediaSnapshot MediaPlayer::Media::snapshot() const {
+    const std::optional<double> seconds = duration();
     return {sourceURL(),
             name(),
-            durationString(),
+            durationText(seconds),
             getItemInfo(QStringLiteral("Author")),
             getItemInfo(QStringLiteral("Bitrate")),
             getItemInfo(QStringLiteral("FileSize")),
-            getItemInfo(QStringLiteral("FileType"))};
+            getItemInfo(QStringLiteral("FileType")),
+            getItemInfo(QStringLiteral("WM/AlbumTitle")),
+            getItemInfo(QStringLiteral("WM/Year")),
+            getItemInfo(QStringLiteral("WM/Genre")),
+            getItemInfo(QStringLiteral("WM/TrackNumber")),
+            getItemInfo(QStringLiteral("WM/RadioStationName")),
+            seconds};
 }
 
 QString MediaPlayer::Media::getItemInfo(const QString& attribute) const {
     if (!m_p.hasCurrentMedia())
         return {};
-    if (attribute == u"Author")
+    if (attribute == u"Author") {
+        if (const QString stream = m_p.stringProperty("metadata/by-key/icy-title");
+            !stream.trimmed().isEmpty())
+            return splitStreamTitle(stream).artist;
         return m_p.stringProperty("metadata/by-key/artist");
+    }
     if (attribute == u"WM/AlbumTitle")
         return m_p.stringProperty("metadata/by-key/album");
+    if (attribute == u"WM/Year") {
+        QString tag = m_p.stringProperty("metadata/by-key/date");
+        return yearOf(tag.isEmpty() ? m_p.stringProperty("metadata/by-key/year") : tag);
+    }
+    if (attribute == u"WM/Genre")
+        return m_p.stringProperty("metadata/by-key/genre");
+    if (attribute == u"WM/TrackNumber")
+        return trackNumberOf(m_p.stringProperty("metadata/by-key/track"));
+    if (attribute == u"WM/RadioStationName")
+        return m_p.stringProperty("metadata/by-key/icy-name");
     if (attribute == u"Bitrate") {
         auto rate = m_p.intProperty("current-tracks/audio/demux-bitrate");
         if (!rate || *rate <= 0)

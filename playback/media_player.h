@@ -37,10 +37,16 @@ struct MediaSnapshot {
     QString sourceURL; // empty: nothing was playing
     QString name;
     QString durationString;
-    QString author;   // getItemInfo("Author")
-    QString bitrate;  // getItemInfo("Bitrate")
-    QString fileSize; // getItemInfo("FileSize")
-    QString fileType; // getItemInfo("FileType")
+    QString author;      // getItemInfo("Author")
+    QString bitrate;     // getItemInfo("Bitrate")
+    QString fileSize;    // getItemInfo("FileSize")
+    QString fileType;    // getItemInfo("FileType")
+    QString album;       // getItemInfo("WM/AlbumTitle")
+    QString year;        // getItemInfo("WM/Year")
+    QString genre;       // getItemInfo("WM/Genre")
+    QString trackNumber; // getItemInfo("WM/TrackNumber")
+    QString station;     // getItemInfo("WM/RadioStationName"): a web radio's own name
+    std::optional<double> seconds = {}; // duration(); none for a live stream
 };
 
 // The embedded media engine, offering the operations the window drives it with.
@@ -113,10 +119,13 @@ public:
         QString sourceURL() const;
         QString name() const;
         QString durationString() const;
-        // "Author", "Bitrate", "FileSize", "FileType", "WM/AlbumTitle"
+        // "Author", "Bitrate", "FileSize", "FileType", "WM/AlbumTitle", "WM/Year", "WM/Genre",
+        // "WM/TrackNumber", "WM/RadioStationName". A web radio's own title, when it sends one,
+        // gives the author and the name (see splitStreamTitle).
         QString getItemInfo(const QString& attribute) const;
-        std::optional<double> duration() const; // seconds, when the engine knows them
-        qint64 entryId() const;                 // its playlist entry's id; -1 for none
+        // Seconds, when the engine knows them; a live stream has none.
+        std::optional<double> duration() const;
+        qint64 entryId() const; // its playlist entry's id; -1 for none
         MediaSnapshot snapshot() const;
 
     private:
@@ -154,6 +163,9 @@ signals:
     void MediaChange();
     // A seek finished at this position, in seconds.
     void PositionChange(double newPosition);
+    // A web radio's own title changed while it plays: a new track for whoever shows or announces
+    // it. startedMedia() holds its details, read as the change came.
+    void StreamTitleChange();
 
 private:
     static void onWakeup(void* self);
@@ -161,6 +173,7 @@ private:
     void release();
     void handleEvent(const mpv_event& event);
     void emitPending();
+    void tagsChanged();
 
     // The engine waits on these hooks.
     void openingEntry();  // an entry is about to be opened
@@ -179,14 +192,15 @@ private:
     void playEntry(qint64 id);
     void playAtRandom(qint64 ended, bool stopWhenDone);
     bool hasCurrentMedia() const;
+    bool isLiveStream() const;
     qint64 playingId() const;
 
     mpv_handle* m_mpv = nullptr;
     QString m_url;
     PlayStateMachine m_state;
     struct PendingState {
-        int code = 0;
-        MediaSnapshot started; // for Playing
+        int code = 0;          // 0: a stream's new title, not a state
+        MediaSnapshot started; // for Playing and a new title
     };
     std::deque<PendingState> m_pendingStates;
     MediaSnapshot m_started;
@@ -208,11 +222,25 @@ private:
     EndReason m_endReason = EndReason::Stop;
     bool m_awaitingAfterEnd = false;
     bool m_seeking = false; // a seek is under way; its restart is no start
+    QString m_streamTitle;  // the stream's own title as last seen or reported
 };
 
 // Display text of a length in seconds: "MM:SS", or "HH:MM:SS" from one hour on; seconds truncated.
 QString durationText(std::optional<double> seconds);
 // Display name of an entry: its playlist title, else its file name without the extension.
 QString entryName(const QString& filename, const QString& title);
+
+// A web radio's title: "Artist - Title" split at the first " - " when both sides hold text;
+// otherwise all of it is the title and the artist is empty. Blanks around each part go.
+struct StreamTitle {
+    QString artist;
+    QString title;
+};
+StreamTitle splitStreamTitle(const QString& streamTitle);
+
+// The year of a year or date tag ("2003", "2003-05-01", "2003/05"); other text as it is.
+QString yearOf(const QString& tag);
+// The number of a track tag ("3", "3/12" -> "3").
+QString trackNumberOf(const QString& tag);
 
 } // namespace playback

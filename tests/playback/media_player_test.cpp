@@ -1,5 +1,6 @@
 // The engine wrapper over the real libmpv, headless (no video, no sound device).
 #include "playback/media_player.h"
+#include "support/icy_station.h"
 #include "support/media.h"
 
 #include <gtest/gtest.h>
@@ -412,6 +413,98 @@ TEST_F(Engine, BrokenMediaNeverPlays) {
     player->setURL(broken);
     ASSERT_TRUE(waitFor(psStopped));
     EXPECT_EQ(count(psPlaying), 0);
+}
+
+TEST(StreamTitle, GivesArtistAndTitleOnlyInTheUsualForm) {
+    const QString longText(5000, u'я');
+    const struct {
+        QString stream, artist, title;
+    } cases[] = {
+        {QStringLiteral("Ария - Беспечный ангел"), QStringLiteral("Ария"),
+         QStringLiteral("Беспечный ангел")},
+        {QStringLiteral("Позывные станции"), {}, QStringLiteral("Позывные станции")},
+        {QStringLiteral("  A  -  B - C "), QStringLiteral("A"), QStringLiteral("B - C")},
+        {QStringLiteral("AC/DC - T.N.T."), QStringLiteral("AC/DC"), QStringLiteral("T.N.T.")},
+        {QStringLiteral(" - B"), {}, QStringLiteral("- B")},
+        {QStringLiteral("A - "), {}, QStringLiteral("A -")},
+        {QStringLiteral("A-B"), {}, QStringLiteral("A-B")},
+        {QStringLiteral("/quit - !адрес\r\n/exec x"), QStringLiteral("/quit"),
+         QStringLiteral("!адрес\r\n/exec x")},
+        {longText + QStringLiteral(" - x"), longText, QStringLiteral("x")},
+        {{}, {}, {}},
+    };
+    for (const auto& c : cases) {
+        const StreamTitle split = splitStreamTitle(c.stream);
+        EXPECT_EQ(split.artist, c.artist) << c.stream.left(40).toStdString();
+        EXPECT_EQ(split.title, c.title) << c.stream.left(40).toStdString();
+    }
+}
+
+TEST(TagText, GivesTheYearAndTheTrackNumber) {
+    const std::pair<const char*, const char*> years[] = {{"2003", "2003"},
+                                                         {"2003-05-01", "2003"},
+                                                         {"2003/05", "2003"},
+                                                         {" 1999 ", "1999"},
+                                                         {"20031", "20031"},
+                                                         {"май 2003", "май 2003"},
+                                                         {"", ""}};
+    for (auto [tag, year] : years)
+        EXPECT_EQ(yearOf(QString::fromUtf8(tag)), QString::fromUtf8(year)) << tag;
+    const std::pair<const char*, const char*> numbers[] = {
+        {"3", "3"}, {"3/12", "3"}, {" 07 / 12", "07"}, {"", ""}};
+    for (auto [tag, number] : numbers)
+        EXPECT_EQ(trackNumberOf(QString::fromUtf8(tag)), QString::fromUtf8(number)) << tag;
+}
+
+TEST_F(Engine, AWebRadioTellsEachNewTitleOnceAsANewTrack) {
+    testsupport::IcyStation station;
+    ASSERT_TRUE(
+        station.start(QStringLiteral("Tunelark FM"), QStringLiteral("Ария - Беспечный ангел")))
+        << station.earlierOutput().toStdString();
+    std::vector<MediaSnapshot> titles;
+    QObject::connect(player.get(), &MediaPlayer::StreamTitleChange,
+                     [&] { titles.push_back(player->startedMedia()); });
+    player->setURL(station.url());
+    ASSERT_TRUE(waitFor(psPlaying, 1, 30000));
+    const MediaSnapshot& first = player->startedMedia();
+    EXPECT_EQ(first.author, QStringLiteral("Ария"));
+    EXPECT_EQ(first.name, QStringLiteral("Беспечный ангел"));
+    EXPECT_EQ(first.station, QStringLiteral("Tunelark FM"));
+    EXPECT_EQ(first.sourceURL, station.url());
+    EXPECT_EQ(first.fileType, QStringLiteral("mp3"));
+    EXPECT_EQ(first.bitrate, QStringLiteral("128000"));
+    // Live: no length, no size; what the engine has received so far is none.
+    EXPECT_EQ(first.durationString, QString());
+    EXPECT_FALSE(first.seconds.has_value());
+    EXPECT_EQ(first.fileSize, QString());
+
+    const struct {
+        QByteArray sent;
+        QString author, name;
+    } changes[] = {
+        {"Позывные станции", {}, QStringLiteral("Позывные станции")},
+        {"Кино - Группа крови", QStringLiteral("Кино"), QStringLiteral("Группа крови")},
+    };
+    for (const auto& c : changes) {
+        const size_t before = titles.size();
+        ASSERT_TRUE(station.setTitle(c.sent));
+        ASSERT_TRUE(waitUntil([&] { return titles.size() > before; }, 30000)) << c.sent.data();
+        ASSERT_EQ(titles.size(), before + 1); // the same title again in every block is no news
+        EXPECT_EQ(titles.back().author, c.author);
+        EXPECT_EQ(titles.back().name, c.name);
+        EXPECT_EQ(titles.back().station, QStringLiteral("Tunelark FM"));
+    }
+    EXPECT_EQ(count(psPlaying), 1); // still the one start of play
+}
+
+TEST_F(Engine, AStationThatNeverAnswersHoldsNothingUp) {
+    testsupport::IcyStation station;
+    ASSERT_TRUE(station.start(QStringLiteral("Hung"), {}, true));
+    player->setURL(station.url());
+    EXPECT_EQ(player->currentMedia.durationString(), QString());
+    player->setURL(media(QStringLiteral("tagged.mp3")));
+    ASSERT_TRUE(waitFor(psPlaying));
+    EXPECT_EQ(player->startedMedia().sourceURL, media(QStringLiteral("tagged.mp3")));
 }
 
 int main(int argc, char** argv) {

@@ -38,6 +38,12 @@ public:
         return false;
     }
 
+    // One line to its standard input.
+    bool writeLine(const QByteArray& line) {
+        const QByteArray bytes = line + '\n';
+        return process_.write(bytes) == bytes.size() && process_.waitForBytesWritten(5000);
+    }
+
     // The words after "ready", split on blanks.
     QStringList readyWords() const { return ready_.split(QLatin1Char(' ')).mid(1); }
     QString earlierOutput() const { return output_; }
