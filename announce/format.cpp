@@ -8,7 +8,21 @@ using namespace Qt::Literals::StringLiterals;
 namespace announce {
 namespace {
 
-enum class Field { Author, Name, Duration, Bitrate, Size, Source, Type, Dash };
+enum class Field {
+    Author,
+    Name,
+    Duration,
+    Bitrate,
+    Size,
+    Source,
+    Type,
+    Dash,
+    Album,
+    Year,
+    Genre,
+    Number,
+    Station
+};
 
 struct Token {
     QStringView text;
@@ -16,14 +30,19 @@ struct Token {
 };
 
 // Longest first, so a token that is a prefix of another can never shadow it.
-const std::array<Token, 8> tokens{{
+const std::array<Token, 13> tokens{{
     {u"!название", Field::Name},
     {u"!качество", Field::Bitrate},
+    {u"!станция", Field::Station},
     {u"!артист", Field::Author},
     {u"!размер", Field::Size},
+    {u"!альбом", Field::Album},
     {u"!время", Field::Duration},
     {u"!адрес", Field::Source},
+    {u"!номер", Field::Number},
+    {u"!жанр", Field::Genre},
     {u"!тип", Field::Type},
+    {u"!год", Field::Year},
     {u"!-", Field::Dash},
 }};
 
@@ -45,6 +64,16 @@ QString valueOf(Field field, const NowPlaying& track) {
         return track.fileType;
     case Field::Dash:
         return track.author.isEmpty() ? QString() : u"-"_s;
+    case Field::Album:
+        return track.album;
+    case Field::Year:
+        return track.year;
+    case Field::Genre:
+        return track.genre;
+    case Field::Number:
+        return track.trackNumber;
+    case Field::Station:
+        return track.station;
     }
     return {};
 }

@@ -18,8 +18,9 @@ QString blankLineBreaks(QString value);
 // The format used when the settings hold none.
 QString defaultFormat();
 
-// Replaces the tokens "!артист", "!название", "!время", "!качество", "!размер", "!адрес", "!тип"
-// and "!-" in one left-to-right pass, so an inserted value is never searched for tokens. Each
+// Replaces the tokens "!артист", "!название", "!время", "!качество", "!размер", "!адрес", "!тип",
+// "!-", "!альбом", "!год", "!жанр", "!номер" and "!станция" (empty when the track has no such
+// detail) in one left-to-right pass, so an inserted value is never searched for tokens. Each
 // inserted value has CR, LF and NUL blanked and is then escaped; the format's own text is kept
 // as it is. A line that would start with "/" taken from a value gets a leading blank, so a tag
 // can never choose the command the client runs.

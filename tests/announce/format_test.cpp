@@ -12,6 +12,16 @@ NowPlaying tagged() {
             u"mp3"_s};
 }
 
+NowPlaying detailed() {
+    NowPlaying track = tagged();
+    track.album = u"Герой асфальта"_s;
+    track.year = u"1987"_s;
+    track.genre = u"Heavy metal"_s;
+    track.trackNumber = u"3"_s;
+    track.station = u"Tunelark FM"_s;
+    return track;
+}
+
 NowPlaying untagged() {
     NowPlaying track = tagged();
     track.author.clear();
@@ -40,38 +50,49 @@ TEST_P(BuildLine, GivesTheExpectedLine) {
 
 INSTANTIATE_TEST_SUITE_P(
     Formats, BuildLine,
-    testing::Values(LineCase{"default format", announce::defaultFormat(), tagged(),
-                             u"/me слушает A - B [03:45]"_s},
-                    LineCase{"default format keeps its fixed dash without an author",
-                             announce::defaultFormat(), untagged(), u"/me слушает  - B [03:45]"_s},
-                    LineCase{"conditional dash with an author", u"!артист !- !название"_s, tagged(),
-                             u"A - B"_s},
-                    LineCase{"conditional dash without an author", u"!артист !- !название"_s,
-                             untagged(), u"  B"_s},
-                    LineCase{"every token",
-                             u"!артист|!название|!время|!качество|!размер|!адрес|!тип"_s, tagged(),
-                             u"A|B|03:45|128000|3.29|/home/me/music/b.mp3|mp3"_s},
-                    LineCase{"doubled token", u"!название и !название"_s, tagged(), u"B и B"_s},
-                    LineCase{"tokens side by side", u"!артист!название"_s, tagged(), u"AB"_s},
-                    LineCase{"no tokens", u"/me молчит! !! !Артист !"_s, tagged(),
-                             u"/me молчит! !! !Артист !"_s},
-                    LineCase{"empty format", QString(), tagged(), QString()},
-                    LineCase{"Cyrillic values", announce::defaultFormat(),
-                             NowPlaying{u"Кино"_s, u"Группа крови"_s, u"04:46"_s, {}, {}, {}, {}},
-                             u"/me слушает Кино - Группа крови [04:46]"_s},
-                    LineCase{"a value is never searched for tokens", u"!название [!время]"_s,
-                             titled(u"x !адрес !время !-"_s), u"x !адрес !время !- [03:45]"_s},
-                    LineCase{"a value and the format text after it never make a token",
-                             u"!название-!тип"_s, NowPlaying{{}, u"x!"_s, {}, {}, {}, {}, u"!"_s},
-                             u"x!-!"_s},
-                    LineCase{"line breaks and NUL in a value are blanked", u"/me !название"_s,
-                             titled(u"B\r\n/quit\nx\0y"_s), u"/me B  /quit x y"_s},
-                    LineCase{"a value cannot choose the command", u"!название"_s,
-                             titled(u"/exec rm -rf ~"_s), u" /exec rm -rf ~"_s},
-                    LineCase{"nor after empty values", u"!артист!название"_s,
-                             NowPlaying{{}, u"/quit"_s, {}, {}, {}, {}, {}}, u" /quit"_s},
-                    LineCase{"a slash later in the line is left alone", u"!артист !название"_s,
-                             NowPlaying{u"AC/DC"_s, u"/x"_s, {}, {}, {}, {}, {}}, u"AC/DC /x"_s}),
+    testing::Values(
+        LineCase{"default format", announce::defaultFormat(), tagged(),
+                 u"/me слушает A - B [03:45]"_s},
+        LineCase{"default format keeps its fixed dash without an author", announce::defaultFormat(),
+                 untagged(), u"/me слушает  - B [03:45]"_s},
+        LineCase{"conditional dash with an author", u"!артист !- !название"_s, tagged(),
+                 u"A - B"_s},
+        LineCase{"conditional dash without an author", u"!артист !- !название"_s, untagged(),
+                 u"  B"_s},
+        LineCase{"every token", u"!артист|!название|!время|!качество|!размер|!адрес|!тип"_s,
+                 tagged(), u"A|B|03:45|128000|3.29|/home/me/music/b.mp3|mp3"_s},
+        LineCase{"album, year, genre, number and station",
+                 u"!номер. !артист - !название (!альбом, !год, !жанр) на !станция"_s, detailed(),
+                 u"3. A - B (Герой асфальта, 1987, Heavy metal) на Tunelark FM"_s},
+        LineCase{"each is empty when missing", u"[!альбом|!год|!жанр|!номер|!станция]"_s, tagged(),
+                 u"[||||]"_s},
+        LineCase{"a new detail is never searched for tokens either", u"!станция !альбом"_s,
+                 [] {
+                     NowPlaying t = detailed();
+                     t.station = u"!год !артист\n/quit"_s;
+                     return t;
+                 }(),
+                 u"!год !артист /quit Герой асфальта"_s},
+        LineCase{"doubled token", u"!название и !название"_s, tagged(), u"B и B"_s},
+        LineCase{"tokens side by side", u"!артист!название"_s, tagged(), u"AB"_s},
+        LineCase{"no tokens", u"/me молчит! !! !Артист !"_s, tagged(),
+                 u"/me молчит! !! !Артист !"_s},
+        LineCase{"empty format", QString(), tagged(), QString()},
+        LineCase{"Cyrillic values", announce::defaultFormat(),
+                 NowPlaying{u"Кино"_s, u"Группа крови"_s, u"04:46"_s, {}, {}, {}, {}},
+                 u"/me слушает Кино - Группа крови [04:46]"_s},
+        LineCase{"a value is never searched for tokens", u"!название [!время]"_s,
+                 titled(u"x !адрес !время !-"_s), u"x !адрес !время !- [03:45]"_s},
+        LineCase{"a value and the format text after it never make a token", u"!название-!тип"_s,
+                 NowPlaying{{}, u"x!"_s, {}, {}, {}, {}, u"!"_s}, u"x!-!"_s},
+        LineCase{"line breaks and NUL in a value are blanked", u"/me !название"_s,
+                 titled(u"B\r\n/quit\nx\0y"_s), u"/me B  /quit x y"_s},
+        LineCase{"a value cannot choose the command", u"!название"_s, titled(u"/exec rm -rf ~"_s),
+                 u" /exec rm -rf ~"_s},
+        LineCase{"nor after empty values", u"!артист!название"_s,
+                 NowPlaying{{}, u"/quit"_s, {}, {}, {}, {}, {}}, u" /quit"_s},
+        LineCase{"a slash later in the line is left alone", u"!артист !название"_s,
+                 NowPlaying{u"AC/DC"_s, u"/x"_s, {}, {}, {}, {}, {}}, u"AC/DC /x"_s}),
     [](const testing::TestParamInfo<LineCase>& info) { return std::to_string(info.index); });
 
 TEST(BuildLineEscaping, AppliesTheLinksEscapingToValuesOnly) {
