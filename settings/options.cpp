@@ -2,6 +2,9 @@
 
 #include <QDir>
 
+#include <algorithm>
+#include <cmath>
+
 namespace settings {
 namespace {
 
@@ -87,7 +90,18 @@ Options readOptions(const ReadValue& read, const QString& defaultFormat) {
     options.random = flag("Random");
     options.autoPrint = flag("AutoPrint");
     options.format = read(formatKey(), defaultFormat);
+    options.announceDelayMs = delayMs(read(QStringLiteral("AnnounceDelay"), QStringLiteral("0")));
+    options.jsonFile = flag("JsonFile");
     return options;
+}
+
+qint64 delayMs(const QString& seconds) {
+    constexpr double kDay = 24 * 60 * 60;
+    bool ok = false;
+    const double value = QString(seconds).replace(u',', u'.').toDouble(&ok);
+    if (!ok || !std::isfinite(value) || value <= 0)
+        return 0;
+    return qint64(std::llround(std::min(value, kDay) * 1000));
 }
 
 QList<std::pair<QString, QString>> optionsToStore(const Options& options) {

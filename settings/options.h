@@ -18,6 +18,8 @@ struct Options {
     bool random = false;
     bool autoPrint = false;
     QString format;
+    qint64 announceDelayMs = 0; // how long a track plays before it is told automatically
+    bool jsonFile = false;      // SongName.json beside SongName.txt
 };
 
 // The section of the shared settings file that holds them, and the format's key.
@@ -29,8 +31,14 @@ using ReadValue = std::function<QString(const QString& key, const QString& defau
 
 // The options as startup restores them, read in this order: Repeat, AutoStart, Random and
 // AutoPrint (each "False" when missing; text that is no Boolean leaves the option off), then
-// Format (defaultFormat when missing; an empty value stays empty).
+// Format (defaultFormat when missing; an empty value stays empty), then AnnounceDelay (seconds,
+// see delayMs; "0" when missing) and JsonFile (a Boolean, "False" when missing). The last two
+// have no command of their own: they are set in the file, and never stored.
 Options readOptions(const ReadValue& read, const QString& defaultFormat);
+
+// Seconds as stored ("2", "2.5", "2,5") in milliseconds, at most a day. Anything else (text,
+// a negative number) is no delay.
+qint64 delayMs(const QString& seconds);
 
 // What shutdown stores, in order: the four flags as "True" or "False". The format is stored
 // only when the user edits it.

@@ -199,6 +199,31 @@ TEST(Options, StartupReadsAndShutdownStoresTheFlags) {
     EXPECT_EQ(settings::optionsToStore({true, false, false, true, u"not stored"_s}), stored);
 }
 
+TEST(Options, DelayAndJsonFileAreReadButNeverStored) {
+    const QMap<QString, QString> stored{{u"AnnounceDelay"_s, u"2,5"_s}, {u"JsonFile"_s, u"true"_s}};
+    const settings::Options read = settings::readOptions(
+        [&](const QString& key, const QString& def) { return stored.value(key, def); }, {});
+    EXPECT_EQ(read.announceDelayMs, 2500);
+    EXPECT_TRUE(read.jsonFile);
+    const settings::Options none =
+        settings::readOptions([](const QString&, const QString& def) { return def; }, {});
+    EXPECT_EQ(none.announceDelayMs, 0);
+    EXPECT_FALSE(none.jsonFile);
+    for (const auto& [key, value] : settings::optionsToStore(read))
+        EXPECT_FALSE(key == u"AnnounceDelay"_s || key == u"JsonFile"_s) << key.toStdString();
+}
+
+TEST(Options, DelayIsSecondsUpToADayAndAnythingElseIsNone) {
+    const std::pair<const char*, qint64> cases[] = {
+        {"0", 0},         {"5", 5000},         {" 2.5 ", 2500},   {"2,5", 2500},
+        {"0.0004", 0},    {"86400", 86400000}, {"1e9", 86400000}, {"-3", 0},
+        {"nan", 0},       {"inf", 0},          {"пять", 0},       {"", 0},
+        {"5 seconds", 0},
+    };
+    for (auto [text, ms] : cases)
+        EXPECT_EQ(settings::delayMs(QString::fromUtf8(text)), ms) << text;
+}
+
 TEST(Options, FolderGetsOneNativeSeparator) {
     const QString sep = QDir::separator();
     const struct {
