@@ -23,6 +23,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QTimer>
 #include <QUrl>
 
 #include <utility>
@@ -48,13 +49,13 @@ QString firstDroppedFile(const QMimeData* mime) {
 }
 
 announce::NowPlaying nowPlaying(const playback::MediaSnapshot& media) {
-    return {media.author,   media.name,      media.durationString, media.bitrate,
-            media.fileSize, media.sourceURL, media.fileType};
+    return {media.author,      media.name,     media.durationString, media.bitrate, media.fileSize,
+            media.sourceURL,   media.fileType, media.album,          media.year,    media.genre,
+            media.trackNumber, media.station,  media.seconds};
 }
 
-// SongName.txt is ours alone: a read-only one is still rewritten.
-bool writeSongFile(const QString& file, const announce::NowPlaying& track) {
-    const QByteArray bytes = announce::songFileBytes(track);
+// SongName.txt and SongName.json are ours alone: a read-only one is still rewritten.
+bool writeOurFile(const QString& file, const QByteArray& bytes) {
     return settings::replaceFile(std::filesystem::path(file.toStdU16String()),
                                  std::string_view(bytes.constData(), std::size_t(bytes.size())),
                                  settings::ReadOnlyFile::Rewrite);
@@ -81,6 +82,14 @@ Main::Main(MainOptions options) : m_options(std::move(options)) {
             &Main::WindowsMediaPlayer1_PlayStateChange);
     connect(WindowsMediaPlayer1.get(), &playback::MediaPlayer::CurrentPlaylistChange, this,
             &Main::WindowsMediaPlayer1_CurrentPlaylistChange);
+    connect(WindowsMediaPlayer1.get(), &playback::MediaPlayer::StreamTitleChange, this,
+            &Main::WindowsMediaPlayer1_StreamTitleChange);
+
+    // The one timer: it runs only while an announcement waits for its delay.
+    tmAnnounce = new QTimer(this);
+    tmAnnounce->setSingleShot(true);
+    connect(tmAnnounce, &QTimer::timeout, this, &Main::tmAnnounce_Timer);
+    m_clock.start();
 
     Form_Load();
     m_desktop = startDesktopControl(
@@ -251,6 +260,9 @@ void Main::Form_Load() {
     mnAutoPrint->setChecked(stored.autoPrint);
     Format = stored.format;
     FN = files + QStringLiteral("SongName.txt");
+    m_announceDelay = announce::AnnounceDelay(stored.announceDelayMs);
+    m_jsonFile = stored.jsonFile;
+    fnJSON = files + QStringLiteral("SongName.json");
 
     const QSize frame(kClientSize.width(), kClientSize.height() + menuBar()->sizeHint().height());
     setFixedSize(frame);
@@ -384,12 +396,34 @@ void Main::mnAutoStart_Click() {
 // Now playing
 
 void Main::WindowsMediaPlayer1_PlayStateChange(int NewState) {
-    if (NewState != playback::psPlaying)
+    const int before = std::exchange(m_lastState, NewState);
+    if (NewState == playback::psPaused) {
+        stepDelay(m_announceDelay.paused(m_clock.elapsed()));
+        // The pause of the track shown: JSON readers see it paused.
+        if (m_jsonFile && m_shown &&
+            WindowsMediaPlayer1->currentMedia.sourceURL() == m_shown->track.sourceURL)
+            writeJsonFile(true);
         return;
+    }
+    if (NewState != playback::psPlaying) {
+        // Stopped, over or on its way to another: a waiting announcement is never made.
+        m_announceDue = false;
+        stepDelay(m_announceDelay.ended());
+        return;
+    }
     // The details as they were when this start happened, whenever it is handled.
-    m_nextStart = nowPlaying(WindowsMediaPlayer1->startedMedia());
+    m_nextStart = Start{nowPlaying(WindowsMediaPlayer1->startedMedia()),
+                        before == playback::psPaused, QDateTime::currentDateTime()};
     if (m_boxesUp == 0)
         captureStarts(); // otherwise when the box closes
+}
+
+// A web radio's title moved on: for the capture, a new track starts.
+void Main::WindowsMediaPlayer1_StreamTitleChange() {
+    m_nextStart =
+        Start{nowPlaying(WindowsMediaPlayer1->startedMedia()), false, QDateTime::currentDateTime()};
+    if (m_boxesUp == 0)
+        captureStarts();
 }
 
 // Announces, shows and writes each start in turn. A start that comes while a "mIRC не найден!"
@@ -399,20 +433,64 @@ void Main::captureStarts() {
         return;
     m_capturing = true;
     while (m_nextStart) {
-        const announce::NowPlaying track = *std::exchange(m_nextStart, std::nullopt);
+        Start start = *std::exchange(m_nextStart, std::nullopt);
+        const announce::NowPlaying& track = start.track;
         if (track.sourceURL.isEmpty())
             continue; // over before it could be looked at; the fields keep what they show
-        if (mnAutoPrint->isChecked())
-            announceTrack(track);
+        const bool resumed =
+            start.afterPause && m_shown && announce::sameTrack(m_shown->track, track);
+        if (resumed)
+            start.at = m_shown->at;
+        m_announceDue = false;
+        if (!mnAutoPrint->isChecked()) {
+            stepDelay(m_announceDelay.ended());
+        } else {
+            m_toAnnounce = track;
+            if (stepDelay(m_announceDelay.started(m_clock.elapsed(), resumed)))
+                announceTrack(track); // no delay: at once, as the track starts
+        }
         if (m_nextStart)
             continue; // another track started while the box was up
         const QString fields[] = {track.sourceURL, track.author, track.name, track.durationString,
                                   track.bitrate};
         for (int i = 0; i < int(Text.size()); ++i)
             Text[i]->setText(fields[i]);
-        writeSongFile(FN, track);
+        writeOurFile(FN, announce::songFileBytes(track));
+        m_shown = std::move(start);
+        if (m_jsonFile)
+            writeJsonFile(false);
     }
     m_capturing = false;
+    announceIfDue();
+}
+
+void Main::writeJsonFile(bool paused) {
+    writeOurFile(fnJSON, announce::songJsonBytes(m_shown->track, paused, m_shown->at));
+}
+
+// Arms or stops the delay's timer as the step says; whether to announce now.
+bool Main::stepDelay(const announce::AnnounceDelay::Step& step) {
+    if (step.wakeInMs)
+        tmAnnounce->start(int(*step.wakeInMs));
+    else
+        tmAnnounce->stop();
+    return step.announce;
+}
+
+void Main::tmAnnounce_Timer() {
+    if (stepDelay(m_announceDelay.elapsed(m_clock.elapsed())))
+        m_announceDue = true;
+    announceIfDue();
+}
+
+// The waiting track has played its delay: tell it, unless a box is up; then when it closes.
+void Main::announceIfDue() {
+    if (!m_announceDue || m_boxesUp > 0 || m_capturing)
+        return;
+    m_announceDue = false;
+    if (mnAutoPrint->isChecked())
+        announceTrack(m_toAnnounce);
+    captureStarts(); // a track that started while its box was up
 }
 
 // The mark is the option; Qt has inverted it, and nothing else happens now.
@@ -424,7 +502,11 @@ void Main::mnPrintSongName_Click() {
 }
 
 void Main::PrintSongName() {
-    announceTrack(nowPlaying(WindowsMediaPlayer1->currentMedia.snapshot()));
+    const announce::NowPlaying track = nowPlaying(WindowsMediaPlayer1->currentMedia.snapshot());
+    announceTrack(track);
+    // Told by hand: its automatic announcement would only say it again.
+    if (!track.sourceURL.isEmpty() && announce::sameTrack(track, m_toAnnounce))
+        stepDelay(m_announceDelay.told());
 }
 
 void Main::announceTrack(const announce::NowPlaying& track) {

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "announce/announce_delay.h"
 #include "announce/irc_link.h"
 #include "announce/now_playing.h"
 #include "playback/media_player.h"
 
+#include <QDateTime>
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
 
@@ -17,6 +20,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QMenu;
+class QTimer;
 
 // What a test changes about the program's surroundings; the program itself uses the defaults.
 struct MainOptions {
@@ -36,6 +40,7 @@ public:
     void fOpenFile(const QString& FileName);
 
     QString FN;     // the song-name file
+    QString fnJSON; // the same track as JSON, when the JsonFile option is on
     QString fnINI;  // the settings file
     QString Format; // the announcement format
     QString SL;     // the last announcement line built
@@ -61,12 +66,21 @@ private slots:
     void mnAutoStart_Click();
     void mnClearList_Click();
     void WindowsMediaPlayer1_PlayStateChange(int NewState);
+    void WindowsMediaPlayer1_StreamTitleChange();
     void WindowsMediaPlayer1_CurrentPlaylistChange();
     void mnAutoPrint_Click();
     void mnPrintSongName_Click();
     void mnFormat_Click();
+    void tmAnnounce_Timer();
 
 private:
+    // A start of play, as the engine reported it.
+    struct Start {
+        announce::NowPlaying track;
+        bool afterPause = false; // play went on straight from a pause
+        QDateTime at;            // when the track started
+    };
+
     void buildControls();
     void buildMenus();
     void buildHotkeys();
@@ -74,6 +88,9 @@ private:
     void PrintSongName();
     void captureStarts();
     void announceTrack(const announce::NowPlaying& track);
+    void announceIfDue();
+    bool stepDelay(const announce::AnnounceDelay::Step& step);
+    void writeJsonFile(bool paused);
     void SendToMirc(const QString& text);
     QString programFolder() const;
 
@@ -81,9 +98,19 @@ private:
 
     MainOptions m_options;
     bool m_unloaded = false;
-    std::optional<announce::NowPlaying> m_nextStart; // a start not yet shown, with its details
+    std::optional<Start> m_nextStart; // a start not yet shown, with its details
+    std::optional<Start> m_shown;     // the start the fields show
+    int m_lastState = 0;              // the engine's last play state
     bool m_capturing = false;
     int m_boxesUp = 0; // "mIRC не найден!" boxes now open
+    bool m_jsonFile = false;
+
+    // The automatic announcement waits until the track has played the AnnounceDelay.
+    announce::AnnounceDelay m_announceDelay;
+    announce::NowPlaying m_toAnnounce; // the track it waits for
+    bool m_announceDue = false;        // its time came while a box was up
+    QElapsedTimer m_clock;
+    QTimer* tmAnnounce = nullptr; // single-shot, armed only while a delay runs
 
     // Controls, named as the window knows them.
     QWidget* WindowsMediaPlayer1Area = nullptr;

@@ -5,7 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 
 using testsupport::media;
@@ -19,11 +24,17 @@ class Capture : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_FALSE(testsupport::mediaDir().isEmpty());
+        if (!ini().isEmpty()) {
+            QFile file(folder.filePath(QStringLiteral("mirc.ini")));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(ini()) == ini().size());
+        }
         m = testsupport::headlessMain(folder.path(), log);
         QObject::connect(&A::player(*m), &MediaPlayer::PlayStateChange,
                          [this](int s) { states.push_back(s); });
         A::action(*m, "mnAutoStart")->trigger();
     }
+
+    virtual QByteArray ini() const { return {}; } // mirc.ini as the window starts
 
     bool waitFor(int s, int times = 1) {
         return waitUntil([&] { return std::count(states.begin(), states.end(), s) >= times; });
@@ -196,6 +207,94 @@ TEST_F(Capture, FormatEditorKeepsOrStoresTheAnswer) {
     ASSERT_TRUE(waitFor(psPlaying));
     A::action(*m, "mnPrintSongName")->trigger();
     EXPECT_EQ(log->lines, QStringList{QStringLiteral("Ария - Беспечный ангел (.07 MB, mp3)")});
+}
+
+class CaptureWithDelay : public Capture {
+    QByteArray ini() const override {
+        return "[Tunelark]\r\nAutoPrint=True\r\nAnnounceDelay=2\r\n";
+    }
+};
+
+TEST_F(CaptureWithDelay, OnlyTheLineWaitsAndOnlyForWhatPlaysLongEnough) {
+    QElapsedTimer sinceStart;
+    QObject::connect(&A::player(*m), &MediaPlayer::PlayStateChange, [&](int s) {
+        if (s == psPlaying && !sinceStart.isValid())
+            sinceStart.start();
+    });
+    m->fOpenFile(media(QStringLiteral("list.m3u")));
+    ASSERT_TRUE(waitFor(psPlaying));
+    // The fields and the file at once; the line once the track has played the delay.
+    EXPECT_EQ(A::text(*m, 1)->text(), QStringLiteral("Ария"));
+    EXPECT_TRUE(songFile().startsWith(QStringLiteral("Ария\r\n").toUtf8()));
+    EXPECT_TRUE(log->lines.isEmpty());
+    EXPECT_TRUE(A::announcementWaits(*m));
+    ASSERT_TRUE(waitUntil([&] { return !log->lines.isEmpty(); }));
+    EXPECT_GE(sinceStart.elapsed(), 1900);
+    EXPECT_EQ(log->lines, QStringList{kTagged});
+
+    // A short pause: the same hearing, not told again.
+    A::action(*m, "mnPause")->trigger();
+    ASSERT_TRUE(waitFor(psPaused));
+    A::action(*m, "mnPlay")->trigger();
+    ASSERT_TRUE(waitFor(psPlaying, 2));
+    EXPECT_FALSE(A::announcementWaits(*m));
+
+    // Told by hand at once, and not again when the delay is over.
+    A::player(*m).controls.next();
+    ASSERT_TRUE(waitFor(psPlaying, 3));
+    EXPECT_TRUE(A::announcementWaits(*m));
+    A::action(*m, "mnPrintSongName")->trigger();
+    EXPECT_EQ(log->lines, (QStringList{kTagged, QStringLiteral("/me слушает  - second [00:03]")}));
+    EXPECT_FALSE(A::announcementWaits(*m));
+
+    // Stopped before the delay: never told.
+    A::player(*m).controls.next();
+    ASSERT_TRUE(waitFor(psPlaying, 4));
+    EXPECT_EQ(A::text(*m, 2)->text(), QStringLiteral("Third"));
+    EXPECT_TRUE(A::announcementWaits(*m));
+    const int stops = int(std::count(states.begin(), states.end(), psStopped));
+    A::action(*m, "mnStop")->trigger();
+    ASSERT_TRUE(waitFor(psStopped, stops + 1));
+    EXPECT_FALSE(A::announcementWaits(*m));
+    EXPECT_EQ(log->lines.size(), 2);
+    EXPECT_FALSE(QFile::exists(m->fnJSON));
+}
+
+class CaptureWithJson : public Capture {
+    QByteArray ini() const override { return "[Tunelark]\r\nJsonFile=True\r\n"; }
+};
+
+TEST_F(CaptureWithJson, EachStartAndPauseIsWrittenBesideTheSongFile) {
+    auto json = [&] {
+        QFile f(m->fnJSON);
+        return f.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(f.readAll()).object()
+                                           : QJsonObject();
+    };
+    EXPECT_EQ(QFileInfo(m->fnJSON).dir(), QFileInfo(m->FN).dir());
+    m->fOpenFile(media(QStringLiteral("tagged.mp3")));
+    ASSERT_TRUE(waitFor(psPlaying));
+    const QJsonObject playing = json();
+    EXPECT_EQ(playing.value(u"artist").toString(), QStringLiteral("Ария"));
+    EXPECT_EQ(playing.value(u"path").toString(), media(QStringLiteral("tagged.mp3")));
+    EXPECT_EQ(playing.value(u"size").toInteger(),
+              QFileInfo(media(QStringLiteral("tagged.mp3"))).size());
+    EXPECT_EQ(playing.value(u"state").toString(), QStringLiteral("playing"));
+    const QDateTime started =
+        QDateTime::fromString(playing.value(u"started").toString(), Qt::ISODate);
+    EXPECT_LE(qAbs(started.secsTo(QDateTime::currentDateTime())), 60);
+
+    const QByteArray songFileBefore = songFile();
+    A::action(*m, "mnPause")->trigger();
+    ASSERT_TRUE(waitFor(psPaused));
+    QJsonObject paused = json();
+    EXPECT_EQ(paused.value(u"state").toString(), QStringLiteral("paused"));
+    paused[u"state"] = QStringLiteral("playing");
+    EXPECT_EQ(paused, playing); // the same track, started when it started
+    EXPECT_EQ(songFile(), songFileBefore);
+
+    A::action(*m, "mnPlay")->trigger();
+    ASSERT_TRUE(waitFor(psPlaying, 2));
+    EXPECT_EQ(json(), playing);
 }
 
 int main(int argc, char** argv) {

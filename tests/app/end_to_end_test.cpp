@@ -2,6 +2,7 @@
 // says it in a real channel on a private IRC server (all on 127.0.0.1, started by
 // irc_peers.py), where an observer listens.
 #include "main_access.h"
+#include "support/icy_station.h"
 #include "support/irc_channel.h"
 
 #include <gtest/gtest.h>
@@ -77,6 +78,48 @@ TEST_F(EndToEnd, CraftedTitleIsOneMessageWithoutThePath) {
                      QStringLiteral("конец")}));
     EXPECT_FALSE(everything().contains("secret-folder"));
     EXPECT_FALSE(everything().contains(" QUIT"));
+}
+
+TEST_F(EndToEnd, AWebRadiosTitlesReachTheChannelAsTheyChange) {
+    testsupport::IcyStation station;
+    ASSERT_TRUE(
+        station.start(QStringLiteral("Tunelark FM"), QStringLiteral("Ария - Беспечный ангел")))
+        << station.earlierOutput().toStdString();
+    const QString pls = dir.filePath(QStringLiteral("radio.pls"));
+    QFile list(pls);
+    ASSERT_TRUE(list.open(QIODevice::WriteOnly));
+    list.write("[playlist]\nFile1=" + station.url().toUtf8() +
+               "\nTitle1=Tunelark FM\nLength1=-1\nNumberOfEntries=1\nVersion=2\n");
+    list.close();
+    m->Format = QStringLiteral("/me слушает !артист - !название (!станция)");
+    m->fOpenFile(pls);
+
+    auto shows = [&](const QString& artist, const QString& title) {
+        return waitUntil(
+            [&] { return A::text(*m, 1)->text() == artist && A::text(*m, 2)->text() == title; },
+            30000);
+    };
+    ASSERT_TRUE(shows(QStringLiteral("Ария"), QStringLiteral("Беспечный ангел")));
+    EXPECT_EQ(A::text(*m, 0)->text(), station.url());
+    EXPECT_EQ(A::text(*m, 3)->text(), QString()); // a live stream has no length
+    ASSERT_TRUE(station.setTitle("Позывные станции"));
+    ASSERT_TRUE(shows(QString(), QStringLiteral("Позывные станции")));
+    ASSERT_TRUE(station.setTitle("/quit - x\\r\\n/exec -sh id !адрес"));
+    ASSERT_TRUE(shows(QStringLiteral("/quit"), QStringLiteral("x\r\n/exec -sh id !адрес")));
+
+    ASSERT_TRUE(finish()) << said().join(u'\n').toStdString();
+    EXPECT_EQ(
+        said(),
+        (QStringList{action(QStringLiteral("слушает Ария - Беспечный ангел (Tunelark FM)")),
+                     action(QStringLiteral("слушает  - Позывные станции (Tunelark FM)")),
+                     action(QStringLiteral("слушает /quit - x  /exec -sh id !адрес (Tunelark FM)")),
+                     QStringLiteral("конец")}));
+    EXPECT_FALSE(everything().contains(" QUIT"));
+    EXPECT_FALSE(everything().contains(station.url().toUtf8()));
+    QFile song(m->FN);
+    ASSERT_TRUE(song.open(QIODevice::ReadOnly));
+    EXPECT_EQ(song.readAll(),
+              QStringLiteral("/quit\r\nx  /exec -sh id !адрес\r\n\r\n128000\r\n").toUtf8());
 }
 
 int main(int argc, char** argv) {

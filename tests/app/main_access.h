@@ -32,6 +32,7 @@ struct MainTestAccess {
     static void dblClick(Main& m) { m.List1_DblClick(); }
     static void playState(Main& m, int state) { m.WindowsMediaPlayer1_PlayStateChange(state); }
     static void sendToMirc(Main& m, const QString& line) { m.SendToMirc(line); }
+    static bool announcementWaits(Main& m) { return m.tmAnnounce->isActive(); }
 };
 
 namespace testsupport {
