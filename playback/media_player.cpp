@@ -85,14 +85,19 @@ QString entryName(const QString& filename, const QString& title) {
 }
 
 StreamTitle splitStreamTitle(const QString& streamTitle) {
-    const qsizetype dash = streamTitle.indexOf(u" - ");
+    QString text = streamTitle;
+    for (QChar& c : text) {
+        if (c < u' ' || c == u'\x7f')
+            c = u' ';
+    }
+    const qsizetype dash = text.indexOf(u" - ");
     if (dash >= 0) {
-        QString artist = streamTitle.left(dash).trimmed();
-        QString title = streamTitle.sliced(dash + 3).trimmed();
+        QString artist = text.left(dash).trimmed();
+        QString title = text.sliced(dash + 3).trimmed();
         if (!artist.isEmpty() && !title.isEmpty())
             return {std::move(artist), std::move(title)};
     }
-    return {{}, streamTitle.trimmed()};
+    return {{}, text.trimmed()};
 }
 
 QString yearOf(const QString& tag) {

@@ -231,7 +231,9 @@ QString durationText(std::optional<double> seconds);
 QString entryName(const QString& filename, const QString& title);
 
 // A web radio's title: "Artist - Title" split at the first " - " when both sides hold text;
-// otherwise all of it is the title and the artist is empty. Blanks around each part go.
+// otherwise all of it is the title and the artist is empty. Blanks around each part go. Control
+// characters become blanks: anyone may run a station, and in a line to IRC a line break starts
+// a command and \x01 a request that every client in the channel answers.
 struct StreamTitle {
     QString artist;
     QString title;

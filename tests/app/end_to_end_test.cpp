@@ -104,22 +104,23 @@ TEST_F(EndToEnd, AWebRadiosTitlesReachTheChannelAsTheyChange) {
     EXPECT_EQ(A::text(*m, 3)->text(), QString()); // a live stream has no length
     ASSERT_TRUE(station.setTitle("Позывные станции"));
     ASSERT_TRUE(shows(QString(), QStringLiteral("Позывные станции")));
-    ASSERT_TRUE(station.setTitle("/quit - x\\r\\n/exec -sh id !адрес"));
-    ASSERT_TRUE(shows(QStringLiteral("/quit"), QStringLiteral("x\r\n/exec -sh id !адрес")));
+    ASSERT_TRUE(station.setTitle("/quit - x\\r\\n/exec -sh id !адрес\\x01VERSION\\x01"));
+    ASSERT_TRUE(shows(QStringLiteral("/quit"), QStringLiteral("x  /exec -sh id !адрес VERSION")));
 
     ASSERT_TRUE(finish()) << said().join(u'\n').toStdString();
-    EXPECT_EQ(
-        said(),
-        (QStringList{action(QStringLiteral("слушает Ария - Беспечный ангел (Tunelark FM)")),
-                     action(QStringLiteral("слушает  - Позывные станции (Tunelark FM)")),
-                     action(QStringLiteral("слушает /quit - x  /exec -sh id !адрес (Tunelark FM)")),
-                     QStringLiteral("конец")}));
+    EXPECT_EQ(said(),
+              (QStringList{action(QStringLiteral("слушает Ария - Беспечный ангел (Tunelark FM)")),
+                           action(QStringLiteral("слушает  - Позывные станции (Tunelark FM)")),
+                           action(QStringLiteral(
+                               "слушает /quit - x  /exec -sh id !адрес VERSION (Tunelark FM)")),
+                           QStringLiteral("конец")}));
     EXPECT_FALSE(everything().contains(" QUIT"));
+    EXPECT_FALSE(everything().contains("\x01VERSION"));
     EXPECT_FALSE(everything().contains(station.url().toUtf8()));
     QFile song(m->FN);
     ASSERT_TRUE(song.open(QIODevice::ReadOnly));
     EXPECT_EQ(song.readAll(),
-              QStringLiteral("/quit\r\nx  /exec -sh id !адрес\r\n\r\n128000\r\n").toUtf8());
+              QStringLiteral("/quit\r\nx  /exec -sh id !адрес VERSION\r\n\r\n128000\r\n").toUtf8());
 }
 
 int main(int argc, char** argv) {

@@ -429,7 +429,10 @@ TEST(StreamTitle, GivesArtistAndTitleOnlyInTheUsualForm) {
         {QStringLiteral("A - "), {}, QStringLiteral("A -")},
         {QStringLiteral("A-B"), {}, QStringLiteral("A-B")},
         {QStringLiteral("/quit - !адрес\r\n/exec x"), QStringLiteral("/quit"),
-         QStringLiteral("!адрес\r\n/exec x")},
+         QStringLiteral("!адрес  /exec x")},
+        {QStringLiteral("x\x01VERSION\x01 - \x03"
+                        "4red\t\x7f"),
+         QStringLiteral("x VERSION"), QStringLiteral("4red")},
         {longText + QStringLiteral(" - x"), longText, QStringLiteral("x")},
         {{}, {}, {}},
     };
