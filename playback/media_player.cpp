@@ -331,7 +331,8 @@ void MediaPlayer::tagsChanged() {
     if (title == m_streamTitle)
         return; // the same title comes again with every block of the stream
     m_streamTitle = std::move(title);
-    if (m_streamTitle.trimmed().isEmpty() || !m_state.isPlaying() || playingId() != m_openingId)
+    if (splitStreamTitle(m_streamTitle).title.isEmpty() || !m_state.isPlaying() ||
+        playingId() != m_openingId)
         return;
     m_pendingStates.push_back({0, currentMedia.snapshot()});
 }
@@ -697,9 +698,9 @@ QString MediaPlayer::Media::sourceURL() const {
 QString MediaPlayer::Media::name() const {
     if (!m_p.hasCurrentMedia())
         return {};
-    if (const QString stream = m_p.stringProperty("metadata/by-key/icy-title");
-        !stream.trimmed().isEmpty())
-        return splitStreamTitle(stream).title;
+    if (StreamTitle stream = splitStreamTitle(m_p.stringProperty("metadata/by-key/icy-title"));
+        !stream.title.isEmpty())
+        return stream.title;
     if (QString title = m_p.stringProperty("metadata/by-key/title"); !title.isEmpty())
         return title;
     QString listTitle;
@@ -745,9 +746,9 @@ QString MediaPlayer::Media::getItemInfo(const QString& attribute) const {
     if (!m_p.hasCurrentMedia())
         return {};
     if (attribute == u"Author") {
-        if (const QString stream = m_p.stringProperty("metadata/by-key/icy-title");
-            !stream.trimmed().isEmpty())
-            return splitStreamTitle(stream).artist;
+        if (StreamTitle stream = splitStreamTitle(m_p.stringProperty("metadata/by-key/icy-title"));
+            !stream.title.isEmpty())
+            return stream.artist;
         return m_p.stringProperty("metadata/by-key/artist");
     }
     if (attribute == u"WM/AlbumTitle")
