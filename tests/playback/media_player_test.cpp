@@ -434,6 +434,7 @@ TEST(StreamTitle, GivesArtistAndTitleOnlyInTheUsualForm) {
                         "4red\t\x7f"),
          QStringLiteral("x VERSION"), QStringLiteral("4red")},
         {longText + QStringLiteral(" - x"), longText, QStringLiteral("x")},
+        {QStringLiteral("\x01\x02 \r\n"), {}, {}},
         {{}, {}, {}},
     };
     for (const auto& c : cases) {
