@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -81,12 +82,13 @@ bool makeShortLists(const QString& d) {
     return ok;
 }
 
-QString makeMedia() {
-    static QTemporaryDir dir;
-    const QString d = dir.path() + u'/';
+} // namespace
+
+bool makeMedia(const QString& folder) {
+    const QString d = folder + u'/';
     const QString vorbis = QStringLiteral("libvorbis");
     const QString ca = QStringLiteral("-c:a");
-    bool ok = dir.isValid();
+    bool ok = QDir(folder).mkpath(QStringLiteral("."));
     ok = ok && ffmpeg(tone(5) + tags(QStringLiteral("Ария"), QStringLiteral("Беспечный ангел")) +
                       QStringList{QStringLiteral("-b:a"), QStringLiteral("128k"),
                                   d + QStringLiteral("tagged.mp3")});
@@ -120,15 +122,26 @@ QString makeMedia() {
                                                                         "NumberOfEntries=2\n"
                                                                         "Version=2\n"));
     ok = ok && makeShortLists(d);
-    return ok ? dir.path() : QString();
+    return ok;
+}
+
+namespace {
+
+// Made by the test run's fixture (TUNELARK_TEST_MEDIA) or, for a test started by hand, here.
+QString findOrMakeMedia() {
+    const QString shared = qEnvironmentVariable("TUNELARK_TEST_MEDIA");
+    if (!shared.isEmpty())
+        return QFileInfo(shared).isDir() ? shared : QString();
+    static QTemporaryDir own;
+    return own.isValid() && makeMedia(own.path()) ? own.path() : QString();
 }
 
 } // namespace
 
 QString mediaDir() {
-    static const QString dir = makeMedia();
+    static const QString dir = findOrMakeMedia();
     if (dir.isEmpty())
-        ADD_FAILURE() << "could not make the test media with ffmpeg";
+        ADD_FAILURE() << "could not find or make the test media with ffmpeg";
     return dir;
 }
 
