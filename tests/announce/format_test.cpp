@@ -1,5 +1,7 @@
 #include "announce/format.h"
 
+#include "support/case_name.h"
+
 #include <gtest/gtest.h>
 
 using namespace Qt::Literals::StringLiterals;
@@ -86,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
                              NowPlaying{{}, u"/quit"_s, {}, {}, {}, {}, {}}, u" /quit"_s},
                     LineCase{"a slash later in the line is left alone", u"!артист !название"_s,
                              NowPlaying{u"AC/DC"_s, u"/x"_s, {}, {}, {}, {}, {}}, u"AC/DC /x"_s}),
-    [](const testing::TestParamInfo<LineCase>& info) { return std::to_string(info.index); });
+    testsupport::NameByWhat());
 
 TEST(BuildLineEscaping, AppliesTheLinksEscapingToValuesOnly) {
     class PipeEscapingLink : public announce::IrcLink {
@@ -132,7 +134,14 @@ INSTANTIATE_TEST_SUITE_P(
                     SizeCase{u"18446744073709551615"_s, u"17592186044415.99"_s},
                     SizeCase{QString(), QString()}, SizeCase{u"abc"_s, QString()},
                     SizeCase{u"-5"_s, QString()}, SizeCase{u"12.5"_s, QString()},
-                    SizeCase{u"99999999999999999999999"_s, QString()}));
+                    SizeCase{u"99999999999999999999999"_s, QString()}),
+    [](const testing::TestParamInfo<SizeCase>& info) {
+        const auto words = [](const QString& text) {
+            return text.isEmpty() ? std::string("nothing") : text.toStdString();
+        };
+        return testsupport::caseName(words(info.param.bytes) + " gives " +
+                                     words(info.param.expected));
+    });
 
 TEST(SizeToken, IsEmptyForAnEmptyFileSize) {
     NowPlaying track = tagged();

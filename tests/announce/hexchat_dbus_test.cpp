@@ -1,5 +1,6 @@
 #include "announce/hexchat_dbus_unix.h"
 #include "announce/irc_link.h"
+#include "support/case_name.h"
 #include "support/peer_process.h"
 #include "support/scoped_env.h"
 
@@ -63,6 +64,7 @@ protected:
 };
 
 struct CommandCase {
+    const char* what;
     QString line;
     QString command;
 };
@@ -73,12 +75,14 @@ TEST_P(HexchatCommand, DropsTheSlashOrSaysPlainText) {
     EXPECT_EQ(announce::hexchatCommand(GetParam().line), GetParam().command);
 }
 
-INSTANTIATE_TEST_SUITE_P(Lines, HexchatCommand,
-                         testing::Values(CommandCase{u"/me слушает A"_s, u"me слушает A"_s},
-                                         CommandCase{u"слушаю A"_s, u"say слушаю A"_s},
-                                         CommandCase{u" /exec x"_s, u"say  /exec x"_s},
-                                         CommandCase{u"//me x"_s, u"/me x"_s},
-                                         CommandCase{QString(), u"say "_s}));
+INSTANTIATE_TEST_SUITE_P(
+    Lines, HexchatCommand,
+    testing::Values(CommandCase{"command", u"/me слушает A"_s, u"me слушает A"_s},
+                    CommandCase{"plain text", u"слушаю A"_s, u"say слушаю A"_s},
+                    CommandCase{"blank before the slash", u" /exec x"_s, u"say  /exec x"_s},
+                    CommandCase{"doubled slash", u"//me x"_s, u"/me x"_s},
+                    CommandCase{"empty line", QString(), u"say "_s}),
+    testsupport::NameByWhat());
 
 TEST_F(HexchatBus, RunsTheCommandInTheFocusedTab) {
     startFake();

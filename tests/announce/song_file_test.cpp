@@ -1,5 +1,7 @@
 #include "announce/song_file.h"
 
+#include "support/case_name.h"
+
 #include <gtest/gtest.h>
 
 #include <QJsonDocument>
@@ -38,7 +40,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "\xB4\xD0\xB0\r\n04:00\r\n320000\r\n"},
         ContentCase{"a line break in a tag keeps the file at four lines",
                     {u"A\r\nB"_s, u"x\ny"_s, {}, {}, {}, {}, {}},
-                    "A  B\r\nx y\r\n\r\n\r\n"}));
+                    "A  B\r\nx y\r\n\r\n\r\n"}),
+    testsupport::NameByWhat());
 
 struct JsonCase {
     const char* what;

@@ -1,4 +1,5 @@
 #include "announce/weechat_fifo_unix.h"
+#include "support/case_name.h"
 
 #include <QDir>
 #include <QFile>
@@ -175,6 +176,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "*ab" + QString(u"😀"_s).repeated(1023).toUtf8() + '\n'},
         CommandCase{"four-byte sign that would straddle the end",
                     u"abc"_s + QString(u"😀"_s).repeated(1500),
-                    "*abc" + QString(u"😀"_s).repeated(1022).toUtf8() + '\n'}));
+                    "*abc" + QString(u"😀"_s).repeated(1022).toUtf8() + '\n'}),
+    testsupport::NameByWhat());
 
 } // namespace

@@ -1,8 +1,9 @@
 #include "settings/profile_file.h"
 
+#include "support/case_name.h"
+
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <string>
 
 using namespace std::string_literals;
@@ -93,12 +94,6 @@ TEST_P(ProfileRead, FollowsTheProfileRules) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, ProfileRead, testing::ValuesIn(kReadCases),
-                         [](const testing::TestParamInfo<ReadCase>& info) {
-                             std::string name;
-                             for (const char ch : std::string(info.param.behaviour)) {
-                                 name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-                             }
-                             return name;
-                         });
+                         testsupport::NameByWhat());
 
 } // namespace

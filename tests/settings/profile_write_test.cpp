@@ -1,11 +1,12 @@
 #include "settings/profile_file.h"
 #include "settings/replace_file.h"
 
+#include "support/case_name.h"
+
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
 #include <atomic>
-#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -68,7 +69,8 @@ TEST_P(ProfileWrite, ChangesOnlyTheWrittenLine) {
     EXPECT_EQ(profile::readString(after, c.section, c.key, "default"), c.value);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, ProfileWrite, testing::ValuesIn(kWriteCases));
+INSTANTIATE_TEST_SUITE_P(Table, ProfileWrite, testing::ValuesIn(kWriteCases),
+                         testsupport::NameByWhat());
 
 std::string bytesOf(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
@@ -240,13 +242,7 @@ TEST_P(Replace, LeavesOldOrNewBytesOnly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, Replace, testing::ValuesIn(kReplaceCases),
-                         [](const testing::TestParamInfo<ReplaceCase>& info) {
-                             std::string name;
-                             for (const char ch : std::string(info.param.behaviour)) {
-                                 name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-                             }
-                             return name;
-                         });
+                         testsupport::NameByWhat());
 
 TEST_F(ProfileFile, AConcurrentReaderSeesOnlyWholeVersions) {
     const std::string first = "Первый исполнитель\r\nПервая песня\r\n03:45\r\n128000\r\n";
