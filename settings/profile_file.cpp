@@ -243,11 +243,28 @@ std::string readString(std::string_view text, std::string_view section, std::str
     return fitted(fallback, bufferSize, charset);
 }
 
-std::string writeString(std::string_view text, std::string_view section, std::string_view key,
-                        std::string_view value) {
+bool isWritable(std::string_view text, std::string_view section, std::string_view key) {
     const std::string_view sectionName = argument(section);
     const std::string_view keyName = argument(key);
-    const std::string_view newValue = cString(value);
+    const auto readsAsWritten = [](std::string_view name) {
+        return trimBlanks(name) == name && name.find_first_of("\r\n") == std::string_view::npos;
+    };
+    return isEditable(text) && readsAsWritten(sectionName) && readsAsWritten(keyName) &&
+           sectionName.find(']') == std::string_view::npos &&
+           keyName.find('=') == std::string_view::npos && !keyName.starts_with('[') &&
+           !keyName.starts_with(';');
+}
+
+std::string writeString(std::string_view text, std::string_view section, std::string_view key,
+                        std::string_view value) {
+    if (!isWritable(text, section, key)) {
+        return std::string(text);
+    }
+    const std::string_view sectionName = argument(section);
+    const std::string_view keyName = argument(key);
+    std::string newValue(cString(value));
+    std::replace(newValue.begin(), newValue.end(), '\r', ' ');
+    std::replace(newValue.begin(), newValue.end(), '\n', ' ');
     const Scan found = scan(text, sectionName, keyName);
 
     std::string result(text);
@@ -302,7 +319,7 @@ bool writeFileString(const std::filesystem::path& file, std::string_view section
         }
     }
     const Loaded loaded = load(target);
-    if (!loaded.ok || !isEditable(loaded.bytes)) {
+    if (!loaded.ok || !isWritable(loaded.bytes, section, key)) {
         return false;
     }
     const std::string updated = writeString(loaded.bytes, section, key, value);

@@ -33,9 +33,16 @@ std::string readString(std::string_view text, std::string_view section, std::str
                        Charset charset = Charset::SingleByte);
 
 // `text` with `key` in `section` set to `value`. Only the key's own line changes (or one
-// line is added); every other byte is kept.
+// line is added); every other byte is kept. CR and LF in the value become blanks, so it stays
+// one line. Where isWritable() is false, `text` comes back unchanged.
 std::string writeString(std::string_view text, std::string_view section, std::string_view key,
                         std::string_view value);
+
+// Whether `key` in `section` can be written to `text` and read back: the text is editable, the
+// section holds no "]" and the key no "=", neither holds a line break or starts or ends with a
+// tab (spaces are trimmed), and the key starts with neither "[" nor ";". Other names would read
+// as something else, and every later write would add yet another line.
+bool isWritable(std::string_view text, std::string_view section, std::string_view key);
 
 // False when `text` is in a form the byte rules would damage (UTF-16), so it must be left
 // alone.

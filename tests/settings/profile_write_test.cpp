@@ -72,6 +72,39 @@ TEST_P(ProfileWrite, ChangesOnlyTheWrittenLine) {
 INSTANTIATE_TEST_SUITE_P(Table, ProfileWrite, testing::ValuesIn(kWriteCases),
                          testsupport::NameByWhat());
 
+TEST(ProfileWrite, LineBreaksInAValueBecomeBlanks) {
+    EXPECT_EQ(profile::writeString("[T]\r\n", "T", "k", "a\r\nb\nc"), "[T]\r\nk=a  b c\r\n");
+}
+
+struct NameCase {
+    const char* what;
+    std::string section;
+    std::string key;
+};
+
+const NameCase kUnwritableNames[] = {
+    {"section with a closing bracket", "a]b", "k"},
+    {"section with a line break", "a\nb", "k"},
+    {"section ending in a tab", "T\t", "k"},
+    {"key with an equals sign", "T", "k=x"},
+    {"key that would read as a header", "T", "[x]"},
+    {"key that would read as a comment", "T", ";k"},
+    {"key with a line break", "T", "k\r\n[x]"},
+    {"key starting with a tab", "T", "\tk"},
+};
+
+class UnwritableName : public testing::TestWithParam<NameCase> {};
+
+// Such a name would read back as another, and every write would add one more line.
+TEST_P(UnwritableName, LeavesTheTextAsItWas) {
+    const std::string text = "[T]\r\nk=1\r\n";
+    EXPECT_FALSE(profile::isWritable(text, GetParam().section, GetParam().key));
+    EXPECT_EQ(profile::writeString(text, GetParam().section, GetParam().key, "v"), text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, UnwritableName, testing::ValuesIn(kUnwritableNames),
+                         testsupport::NameByWhat());
+
 std::string bytesOf(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
