@@ -66,13 +66,15 @@ bool writeOurFile(const QString& file, const QByteArray& bytes) {
 Main::Main(MainOptions options) : m_options(std::move(options)) {
     if (!m_options.link)
         m_options.link = announce::makeIrcLink();
+    // The player area is the one native child window; its siblings need none, and each one
+    // they would get would slow the window's first showing.
+    QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
     setWindowTitle(kTitle);
     setAcceptDrops(true);
     buildControls();
-    buildMenus();
-    buildHotkeys();
 
-    // The engine draws into the player area where the platform has native child windows.
+    // The engine draws into the player area where the platform has native child windows. It
+    // starts before the menus are built, so its video output comes up while they are.
     playback::EngineOptions engine{std::nullopt, m_options.vo, m_options.ao};
     const QString platform = QGuiApplication::platformName();
     if (platform == u"xcb" || platform == u"windows")
@@ -90,6 +92,8 @@ Main::Main(MainOptions options) : m_options(std::move(options)) {
     tmAnnounce->setSingleShot(true);
     connect(tmAnnounce, &QTimer::timeout, this, &Main::tmAnnounce_Timer);
     m_clock.start();
+    buildMenus();
+    buildHotkeys();
 
     Form_Load();
     m_desktop = startDesktopControl(
