@@ -1,13 +1,23 @@
 #include "settings/ini.h"
 #include "settings/options.h"
 
+#include "support/case_name.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMap>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 
+#include <chrono>
+#include <cstring>
+#include <future>
+#include <memory>
+#include <sys/stat.h>
+#include <thread>
 #include <tuple>
 
 using mOpenSave::ReadINI;
@@ -97,6 +107,86 @@ TEST_F(Ini, LineBreaksBecomeBlanksInFileAndCallerText) {
         EXPECT_EQ(bytesOf(ini), "[Tunelark]\r\nFormat=" + c.cleaned.toUtf8() + "\r\n");
     }
 }
+
+// A settings file nobody would write by hand: reading gives the defaults at once, and a write
+// either adds only our lines or leaves it exactly as it was.
+struct HostileCase {
+    const char* what;
+    enum Kind { RandomBytes, Utf16, LinkToPipe, LinkToZeros } kind;
+    bool written; // our line is added after every byte of it, else it stays as it was
+};
+
+const HostileCase kHostileFiles[] = {
+    {"five MiB of random bytes", HostileCase::RandomBytes, true},
+    {"UTF-16 with its byte order mark", HostileCase::Utf16, false},
+    {"link to a pipe nobody writes", HostileCase::LinkToPipe, false},
+    {"link to an endless device", HostileCase::LinkToZeros, false},
+};
+
+class HostileSettingsFile : public Ini, public testing::WithParamInterface<HostileCase> {};
+
+TEST_P(HostileSettingsFile, ReadsAsDefaultsAtOnceAndLosesNoByte) {
+    const HostileCase& c = GetParam();
+    QByteArray before;
+    QString target;
+    switch (c.kind) {
+    case HostileCase::RandomBytes:
+        before.resize(5 << 20);
+        for (qsizetype i = 0; i < before.size(); i += 4) {
+            const quint32 word = QRandomGenerator::global()->generate();
+            std::memcpy(before.data() + i, &word, 4);
+        }
+        before[0] = 'x'; // not a UTF-16 mark by chance
+        break;
+    case HostileCase::Utf16:
+        before = QByteArray("\xFF\xFE") +
+                 QByteArray::fromRawData(
+                     reinterpret_cast<const char*>(u"[Tunelark]\r\nRepeat=True\r\n"), 2 * 24);
+        break;
+    case HostileCase::LinkToPipe:
+        target = temp.filePath(QStringLiteral("pipe"));
+        ASSERT_EQ(::mkfifo(QFile::encodeName(target), 0600), 0);
+        ASSERT_TRUE(QFile::link(target, ini));
+        break;
+    case HostileCase::LinkToZeros:
+        target = QStringLiteral("/dev/zero");
+        ASSERT_TRUE(QFile::link(target, ini));
+        break;
+    }
+    if (!before.isEmpty()) {
+        QFile f(ini);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_EQ(f.write(before), before.size());
+    }
+
+    // On a thread of its own, so a read that waits on the pipe fails here instead of hanging.
+    auto read = std::make_shared<std::promise<QString>>();
+    auto readDone = read->get_future();
+    std::thread([read, file = ini] {
+        QString value = QStringLiteral("True");
+        WriteINI(file, kSection, QStringLiteral("Repeat"), value);
+        read->set_value(ReadINI(file, kSection, QStringLiteral("Random"), QStringLiteral("False")));
+    }).detach();
+    ASSERT_EQ(readDone.wait_for(std::chrono::seconds(5)), std::future_status::ready)
+        << "the settings file was waited on";
+    EXPECT_EQ(readDone.get(), QStringLiteral("False"));
+
+    if (c.kind == HostileCase::LinkToPipe || c.kind == HostileCase::LinkToZeros) {
+        EXPECT_EQ(QFileInfo(ini).symLinkTarget(), target) << "the link was replaced";
+        return;
+    }
+    const QByteArray after = bytesOf(ini);
+    if (c.written) {
+        EXPECT_TRUE(after.startsWith(before)) << "a byte of the file was lost";
+        EXPECT_TRUE(after.endsWith("[Tunelark]\r\nRepeat=True\r\n"));
+        EXPECT_LE(after.size() - before.size(), 28);
+    } else {
+        EXPECT_EQ(after, before);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, HostileSettingsFile, testing::ValuesIn(kHostileFiles),
+                         testsupport::NameByWhat());
 
 TEST(Options, BooleanRule) {
     const struct {

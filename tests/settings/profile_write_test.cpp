@@ -157,13 +157,6 @@ TEST_F(ProfileFile, UnwritablePlacesChangeNothing) {
     EXPECT_EQ(profile::readFileString(ini, "T", "k", "d"), "d");
 }
 
-TEST_F(ProfileFile, Utf16FileIsLeftAlone) {
-    const std::string utf16 = "\xFF\xFE[\0m\0]\0\r\0\n\0"s;
-    put(ini, utf16);
-    EXPECT_FALSE(write());
-    EXPECT_EQ(bytesOf(ini), utf16);
-}
-
 TEST_F(ProfileFile, PermissionsAndOwnerKept) {
     put(ini, kForeign);
     fs::permissions(ini, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);

@@ -40,6 +40,15 @@ QStringList tags(const QString& artist, const QString& title) {
             QStringLiteral("-metadata"), QStringLiteral("title=") + title};
 }
 
+} // namespace
+
+QString longTitle() {
+    const QString phrase = QStringLiteral("Очень длинное название. ");
+    return phrase.repeated(64 * 1024 / phrase.toUtf8().size());
+}
+
+namespace {
+
 bool writeText(const QString& path, const QString& text) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(text.toUtf8()) == text.toUtf8().size();
@@ -107,6 +116,8 @@ bool makeMedia(const QString& folder) {
                        QStringLiteral("sine=frequency=440:duration=20"), QStringLiteral("-c:v"),
                        QStringLiteral("mpeg4"), ca, QStringLiteral("mp2"),
                        QStringLiteral("-shortest"), d + QStringLiteral("short.mkv")});
+    ok = ok && ffmpeg(tone(3) + tags(QStringLiteral("Ария"), longTitle()) +
+                      QStringList{d + QStringLiteral("long-title.mp3")});
     ok = ok && QDir(d).mkpath(QStringLiteral("sub"));
     ok =
         ok && QFile::copy(d + QStringLiteral("untagged.ogg"), d + QStringLiteral("sub/second.ogg"));

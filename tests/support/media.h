@@ -18,14 +18,18 @@ namespace testsupport {
 // tagged.mp3 (artist "Ария", title "Беспечный ангел", 128k, 5 s), upper.ogg (tags as Ogg stores
 // them, upper case), untagged.ogg, untagged.flac (no bitrate either), short.mkv (video with sound,
 // 20 s), almost-minute.ogg (59.6 s), over-hour.ogg (1 h 2 min 5.4 s), list.m3u (#EXTINF titles,
-// relative paths), list.pls; beep0.ogg..beep9.ogg (0.3 s each) and lists of them: one.m3u,
-// two.m3u, six.m3u (beep0..beep5), nested.m3u (beep0, inner.m3u = beep1 beep2, beep3), self.m3u
-// (beep0, itself, beep1), cycle-a.m3u (beep0, cycle-b.m3u, beep1) with cycle-b.m3u (beep2,
-// cycle-a.m3u, beep3), deep1.m3u..deep10.m3u (level k: beep(k-1), then the next level), and
-// folder/ with a.ogg, b.ogg, c.ogg. Fails the current test when ffmpeg cannot make them.
+// relative paths), list.pls, long-title.mp3 (3 s, artist "Ария", title longTitle());
+// beep0.ogg..beep9.ogg (0.3 s each) and lists of them: one.m3u, two.m3u, six.m3u (beep0..beep5),
+// nested.m3u (beep0, inner.m3u = beep1 beep2, beep3), self.m3u (beep0, itself, beep1),
+// cycle-a.m3u (beep0, cycle-b.m3u, beep1) with cycle-b.m3u (beep2, cycle-a.m3u, beep3),
+// deep1.m3u..deep10.m3u (level k: beep(k-1), then the next level), and folder/ with a.ogg,
+// b.ogg, c.ogg. Fails the current test when ffmpeg cannot make them.
 // Tests only read them; a test that needs a file of its own makes it in a folder of its own.
 QString mediaDir();
 QString media(const QString& name);
+
+// A title of nearly 64 KiB in UTF-8, of whole Russian words.
+QString longTitle();
 
 // Makes the media above in folder, creating it; false when ffmpeg fails.
 bool makeMedia(const QString& folder);
