@@ -176,7 +176,11 @@ TEST_P(StartsWhileTheBoxIsUp, OnlyTheLatestIsAnnouncedAndShown) {
     EXPECT_TRUE(songFile().startsWith("\r\nThird\r\n00:03\r\n")) << songFile().toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(ClientMissingOrBack, StartsWhileTheBoxIsUp, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(ClientMissingOrBack, StartsWhileTheBoxIsUp, ::testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "client_back"
+                                                           : "client_still_missing");
+                         });
 
 TEST_F(Capture, NothingLoadedSendsNothing) {
     testsupport::ModalAnswerer answerer;
