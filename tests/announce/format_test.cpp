@@ -36,6 +36,10 @@ NowPlaying titled(const QString& name) {
     return track;
 }
 
+QString tenThousandTokens() {
+    return u"!артист!название!время!качество!размер!адрес!тип!-"_s.repeated(1250);
+}
+
 struct LineCase {
     const char* what;
     QString format;
@@ -86,6 +90,8 @@ INSTANTIATE_TEST_SUITE_P(
                              titled(u"/exec rm -rf ~"_s), u" /exec rm -rf ~"_s},
                     LineCase{"nor after empty values", u"!артист!название"_s,
                              NowPlaying{{}, u"/quit"_s, {}, {}, {}, {}, {}}, u" /quit"_s},
+                    LineCase{"a title of ten thousand tokens stays as it is", u"/me !название"_s,
+                             titled(tenThousandTokens()), u"/me "_s + tenThousandTokens()},
                     LineCase{"a slash later in the line is left alone", u"!артист !название"_s,
                              NowPlaying{u"AC/DC"_s, u"/x"_s, {}, {}, {}, {}, {}}, u"AC/DC /x"_s}),
     testsupport::NameByWhat());

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -388,6 +389,43 @@ TEST_F(Engine, ALongRunOfMissingEntriesLeavesTheEventLoopRunning) {
     ASSERT_TRUE(waitFor(psPlaying, 1, 60000));
     EXPECT_EQ(started, QStringList{QStringLiteral("beep0")});
     EXPECT_GT(ticks - before, 50) << "the engine's events kept the event loop busy";
+}
+
+TEST_F(Engine, AHundredThousandMissingEntriesAndTheListItselfAreShownWholeAndPassedOver) {
+    // 100,000 entries: the list naming itself first, after 1,000 missing files and last, one
+    // real track after 2,000 missing files, every other entry missing. The list is shown whole
+    // at once; the engine passes over the list without reading it into itself again and over
+    // the missing files to the track, and the event loop keeps turning meanwhile. (Going on
+    // through all of them takes over a minute here: the window stays free all the while.)
+    QTemporaryDir dir;
+    const QString list = dir.filePath(QStringLiteral("hostile.m3u"));
+    QFile f(list);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    QByteArray text;
+    for (int i = 0; i < 100000; ++i) {
+        if (i == 0 || i == 1001 || i == 99999)
+            text += "hostile.m3u\n";
+        else if (i == 2002)
+            text += media(QStringLiteral("beep0.ogg")).toUtf8() + '\n';
+        else
+            text += "missing/" + QByteArray::number(i) + ".ogg\n";
+    }
+    f.write(text);
+    f.close();
+
+    QElapsedTimer sinceTick;
+    qint64 longestGap = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout,
+                     [&] { longestGap = std::max(longestGap, sinceTick.restart()); });
+    player->setURL(list);
+    EXPECT_EQ(player->currentPlaylist.count(), 100000);
+    sinceTick.start();
+    ticker.start(5);
+    ASSERT_TRUE(waitFor(psPlaying, 1, 60000));
+    EXPECT_EQ(started, QStringList{QStringLiteral("beep0")});
+    EXPECT_EQ(player->currentPlaylist.count(), 100000);
+    EXPECT_LT(longestGap, 1000) << "the window waited on the engine";
 }
 
 TEST_F(Engine, VolumeStaysWithinItsRange) {

@@ -270,6 +270,20 @@ TEST_P(Replace, LeavesOldOrNewBytesOnly) {
 INSTANTIATE_TEST_SUITE_P(Table, Replace, testing::ValuesIn(kReplaceCases),
                          testsupport::NameByWhat());
 
+// A folder where the song file belongs (or the settings file) stays as it is, whatever it holds.
+TEST_F(ProfileFile, AFolderInTheFilesPlaceIsLeftAsItIs) {
+    const fs::path song = dir / "SongName.txt";
+    fs::create_directory(song);
+    put(song / "inside.txt", kForeign);
+    for (const auto readOnly : {settings::ReadOnlyFile::Rewrite, settings::ReadOnlyFile::Keep}) {
+        EXPECT_FALSE(settings::replaceFile(song, "new\r\n", readOnly));
+        EXPECT_TRUE(fs::is_directory(song));
+        EXPECT_EQ(bytesOf(song / "inside.txt"), kForeign);
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1)
+        << "no temporary file is left behind";
+}
+
 TEST_F(ProfileFile, AConcurrentReaderSeesOnlyWholeVersions) {
     const std::string first = "Первый исполнитель\r\nПервая песня\r\n03:45\r\n128000\r\n";
     const std::string second = "B\r\nShort\r\n00:01\r\n\r\n";
