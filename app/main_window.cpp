@@ -96,9 +96,16 @@ Main::Main(MainOptions options) : m_options(std::move(options)) {
     buildHotkeys();
 
     Form_Load();
-    m_desktop = startDesktopControl(
-        *WindowsMediaPlayer1,
-        {this, mnRepeat, mnRandom, mnExit, [this](const QString& file) { fOpenFile(file); }});
+    // The desktop's media controls come once the window is up: their calls on the session bus
+    // can take long, and need not hold up its first showing.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_desktop = startDesktopControl(*WindowsMediaPlayer1,
+                                            {this, mnRepeat, mnRandom, mnExit,
+                                             [this](const QString& file) { fOpenFile(file); }});
+        },
+        Qt::QueuedConnection);
 }
 
 Main::~Main() {
