@@ -1,6 +1,7 @@
 // Fuzzes the announcement line builder with an arbitrary format and arbitrary field values.
-// Input: the format and the seven values (author, title, length, bitrate, size, path, type) as
-// UTF-8, separated by 0xFF bytes, which UTF-8 never holds.
+// Input: the format and the twelve values (author, title, length, bitrate, size, path, type,
+// album, year, genre, track number, station) as UTF-8, separated by 0xFF bytes, which UTF-8
+// never holds.
 // Invariants, for every client's escaping: no CR, LF or NUL from a value reaches the line; no
 // "|" from a value reaches the DDE line; a value is never read again for tokens, so the line is
 // the format with each token replaced by its value as it stands.
@@ -47,8 +48,9 @@ void checkLine(const QString& format, const announce::NowPlaying& track,
     // marker put back as the value: what the line must be if no value was read for tokens.
     // Each inserted value is a field as it stands, line breaks blanked, never rewritten.
     const QString dash = track.author.isEmpty() ? QString() : QStringLiteral("-");
-    QList<QString> fields{track.author,  track.name,      track.durationString,
-                          track.bitrate, track.sourceURL, track.fileType};
+    QList<QString> fields{track.author,    track.name,        track.durationString, track.bitrate,
+                          track.sourceURL, track.fileType,    track.album,          track.year,
+                          track.genre,     track.trackNumber, track.station};
     for (QString& field : fields)
         field = announce::blankLineBreaks(field);
     fields << announce::sizeInMegabytes(track.fileSize) << dash;
@@ -77,7 +79,7 @@ void checkLine(const QString& format, const announce::NowPlaying& track,
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::Input input(data, size);
-    std::array<QString, 8> parts;
+    std::array<QString, 13> parts;
     std::string_view rest = input.rest();
     for (QString& part : parts) {
         const std::size_t end = rest.find('\xFF');
@@ -86,8 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
     }
     const QString& format = parts[0];
-    const announce::NowPlaying track{parts[1], parts[2], parts[3], parts[4],
-                                     parts[5], parts[6], parts[7]};
+    const announce::NowPlaying track{parts[1], parts[2], parts[3], parts[4],  parts[5],  parts[6],
+                                     parts[7], parts[8], parts[9], parts[10], parts[11], parts[12]};
 
     checkLine(format, track, nullptr, false);
     const auto dde = announce::makeIrcLink();
