@@ -80,9 +80,9 @@ QString valueOf(Field field, const NowPlaying& track) {
 
 } // namespace
 
-QString blankLineBreaks(QString value) {
+QString blankControls(QString value) {
     for (QChar& c : value) {
-        if (c == u'\r' || c == u'\n' || c == u'\0')
+        if (c < u' ' || c == u'\x7f')
             c = u' ';
     }
     return value;
@@ -112,7 +112,7 @@ QString buildLine(const QString& format, const NowPlaying& track, const ValueEsc
             ++i;
             continue;
         }
-        QString value = blankLineBreaks(valueOf(found->field, track));
+        QString value = blankControls(valueOf(found->field, track));
         if (escape)
             value = escape(value);
         if (line.isEmpty() && value.startsWith(u'/'))

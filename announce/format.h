@@ -11,9 +11,11 @@ namespace announce {
 // Makes one inserted value safe for the receiving client (see IrcLink::escapeValue).
 using ValueEscaper = std::function<QString(const QString&)>;
 
-// CR, LF and NUL as blanks: the client runs the line as a command line, where a line break
-// would start a second command, and the song file must keep its four lines.
-QString blankLineBreaks(QString value);
+// Control characters (U+0000..U+001F, U+007F) as blanks: the client runs the line as a command
+// line, where a line break would start a second command; a \x01 would cut the action short and
+// reach every client in the channel as a request of its own; and the song file must keep its
+// four lines.
+QString blankControls(QString value);
 
 // The format used when the settings hold none.
 QString defaultFormat();
@@ -21,8 +23,8 @@ QString defaultFormat();
 // Replaces the tokens "!артист", "!название", "!время", "!качество", "!размер", "!адрес", "!тип",
 // "!-", "!альбом", "!год", "!жанр", "!номер" and "!станция" (empty when the track has no such
 // detail) in one left-to-right pass, so an inserted value is never searched for tokens. Each
-// inserted value has CR, LF and NUL blanked and is then escaped; the format's own text is kept
-// as it is. A line that would start with "/" taken from a value gets a leading blank, so a tag
+// inserted value has its control characters blanked and is then escaped; the format's own text is
+// kept as it is. A line that would start with "/" taken from a value gets a leading blank, so a tag
 // can never choose the command the client runs.
 QString buildLine(const QString& format, const NowPlaying& track, const ValueEscaper& escape);
 QString buildLine(const QString& format, const NowPlaying& track, const IrcLink& link);

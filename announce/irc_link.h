@@ -8,8 +8,8 @@ namespace announce {
 class IrcLink {
 public:
     virtual ~IrcLink() = default;
-    // Makes one inserted value safe for this client's command syntax. CR, LF and NUL are blanked
-    // for every client by the format; this adds what only this client needs (DDE: "|" -> "¦").
+    // Makes one inserted value safe for this client's command syntax. The format blanks control
+    // characters for every client; this adds what only this one needs (DDE: "|" -> "¦").
     virtual QString escapeValue(const QString& value) const { return value; }
     // Delivers one line; true when a client accepted it. Never blocks longer than about 5 s.
     virtual bool send(const QString& line) = 0;

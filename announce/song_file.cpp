@@ -11,7 +11,7 @@ namespace announce {
 namespace {
 
 QByteArray lineOf(const QString& value) {
-    return blankLineBreaks(value).toLocal8Bit() + "\r\n";
+    return blankControls(value).toLocal8Bit() + "\r\n";
 }
 
 // A count as the engine gives it in text; null for anything but plain digits.
