@@ -422,6 +422,9 @@ void Main::WindowsMediaPlayer1_PlayStateChange(int NewState) {
         stepDelay(m_announceDelay.ended());
         return;
     }
+    // The view shows which entry plays; a resume leaves the user's own choice alone.
+    if (before != playback::psPaused)
+        List1->setCurrentRow(WindowsMediaPlayer1->currentPlaylist.currentIndex());
     // The details as they were when this start happened, whenever it is handled.
     m_nextStart = Start{nowPlaying(WindowsMediaPlayer1->startedMedia()),
                         before == playback::psPaused, QDateTime::currentDateTime()};

@@ -240,8 +240,10 @@ TEST_F(Playlist, HotkeysMoveThroughThePlaylistAndSetTheVolume) {
     ASSERT_TRUE(waitFor(psPlaying));
     QTest::keyClick(m.get(), Qt::Key_F8);
     ASSERT_TRUE(waitForStartOf(1, 1));
+    EXPECT_EQ(A::list(*m)->currentRow(), 1) << "the highlight follows the entry playing";
     QTest::keyClick(m.get(), Qt::Key_F7);
     ASSERT_TRUE(waitForStartOf(0, 2));
+    EXPECT_EQ(A::list(*m)->currentRow(), 0);
 
     const int volume = player().settings.volume();
     QTest::keyClick(m.get(), Qt::Key_F12);
