@@ -543,13 +543,7 @@ void MediaPlayer::setURL(const QString& url) {
     m_url = url;
     if (!m_mpv)
         return;
-    m_resumeId = -1;
-    m_requestedId = -1;
-    m_pass.reset();
-    m_nesting.reset();
-    m_items.clear();
-    m_indexById.clear();
-    command({"stop"}); // empties the engine's list too
+    currentPlaylist.clear();
     if (url.isEmpty())
         return;
     setProperty("pause", settings.m_autoStart ? QStringLiteral("no") : QStringLiteral("yes"));
@@ -573,7 +567,7 @@ void MediaPlayer::setURL(const QString& url) {
 // Playlist
 
 void MediaPlayer::Playlist::clear() {
-    m_p.command({"stop"});
+    m_p.command({"stop"}); // empties the engine's list too
     m_p.m_items.clear();
     m_p.m_indexById.clear();
     m_p.m_pass.reset();
