@@ -2,18 +2,11 @@
 #include "settings/replace_file.h"
 
 #include "support/case_name.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
-#include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <functional>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 
 using namespace std::string_literals;
 namespace fs = std::filesystem;
@@ -105,37 +98,15 @@ TEST_P(UnwritableName, LeavesTheTextAsItWas) {
 INSTANTIATE_TEST_SUITE_P(Table, UnwritableName, testing::ValuesIn(kUnwritableNames),
                          testsupport::NameByWhat());
 
-std::string bytesOf(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void put(const fs::path& file, const std::string& bytes) {
-    std::ofstream(file, std::ios::binary) << bytes;
-}
-
-// Runs `write` as an unprivileged user when we are root, whom permissions would not stop.
-bool writeUnprivileged(const std::function<bool()>& write) {
-    if (::geteuid() != 0) {
-        return write();
-    }
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const bool dropped = ::setgid(65534) == 0 && ::setuid(65534) == 0;
-        ::_exit(dropped && write() ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
+using testsupport::bytesOf;
+using testsupport::put;
 
 class ProfileFile : public testing::Test {
 protected:
-    QTemporaryDir temp;
-    fs::path dir{temp.path().toStdString()};
+    testsupport::TempDir temp;
+    fs::path dir = temp.path();
     fs::path ini = dir / "mirc.ini";
-    const std::string kForeign = "[mirc]\r\nnick = Вася\r\n";
-    const std::string kWritten = kForeign + "[Tunelark]\r\nRepeat=True\r\n";
+    const std::string kForeign = "[mirc]\r\nnick = x\r\n";
 
     bool write() { return profile::writeFileString(ini, "Tunelark", "Repeat", "True"); }
 };
@@ -157,119 +128,6 @@ TEST_F(ProfileFile, UnwritablePlacesChangeNothing) {
     EXPECT_EQ(profile::readFileString(ini, "T", "k", "d"), "d");
 }
 
-TEST_F(ProfileFile, PermissionsAndOwnerKept) {
-    put(ini, kForeign);
-    fs::permissions(ini, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    const bool root = ::geteuid() == 0;
-    if (root) {
-        ASSERT_EQ(::chown(ini.c_str(), 65534, 65534), 0);
-    }
-    ASSERT_TRUE(write());
-    struct stat st {};
-    ASSERT_EQ(::stat(ini.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0640u);
-    if (root) {
-        EXPECT_EQ(st.st_uid, 65534u);
-    }
-    EXPECT_EQ(bytesOf(ini), kWritten);
-}
-
-// The one file replace behind both the settings file and the song file.
-struct ReplaceCase {
-    const char* behaviour;
-    settings::ReadOnlyFile readOnly;
-    enum Setup {
-        Missing,      // no file yet
-        NoWriteBits,  // 0444, ours
-        OthersFile,   // 0644, root's, written by nobody
-        ClosedFolder, // nobody's 0644 file in root's 0755 folder, written by nobody
-        Link,         // a symbolic link to our 0640 file
-        NoFolder,     // the folder is missing
-    } setup;
-    bool ok;
-    bool newBytes;     // the file ends with the new bytes, else as it was
-    unsigned mode = 0; // its permissions afterwards, when it matters
-};
-
-constexpr auto kKeep = settings::ReadOnlyFile::Keep;
-constexpr auto kRewrite = settings::ReadOnlyFile::Rewrite;
-
-const ReplaceCase kReplaceCases[] = {
-    {"missing file is created", kKeep, ReplaceCase::Missing, true, true},
-    {"no write bits keep even root out", kKeep, ReplaceCase::NoWriteBits, false, false, 0444},
-    {"no write bits still rewritten when ours", kRewrite, ReplaceCase::NoWriteBits, true, true,
-     0644},
-    {"another user's file kept", kKeep, ReplaceCase::OthersFile, false, false, 0644},
-    {"closed folder overwritten in place", kKeep, ReplaceCase::ClosedFolder, true, true, 0644},
-    {"closed folder overwritten in place when ours", kRewrite, ReplaceCase::ClosedFolder, true,
-     true, 0644},
-    {"written through a link", kKeep, ReplaceCase::Link, true, true, 0640},
-    {"written through a link when ours", kRewrite, ReplaceCase::Link, true, true, 0640},
-    {"missing folder not made", kKeep, ReplaceCase::NoFolder, false, false},
-    {"missing folder not made when ours", kRewrite, ReplaceCase::NoFolder, false, false},
-};
-
-class Replace : public ProfileFile, public testing::WithParamInterface<ReplaceCase> {};
-
-TEST_P(Replace, LeavesOldOrNewBytesOnly) {
-    const ReplaceCase& c = GetParam();
-    const bool root = ::geteuid() == 0;
-    const bool asNobody =
-        c.setup == ReplaceCase::OthersFile || c.setup == ReplaceCase::ClosedFolder;
-    if (asNobody && !root) {
-        GTEST_SKIP() << "needs root to set up another user's file";
-    }
-    const std::string kNew = "new\r\n";
-    fs::path file = ini;
-    fs::path real = ini;
-    switch (c.setup) {
-    case ReplaceCase::Missing:
-        break;
-    case ReplaceCase::NoWriteBits:
-        put(ini, kForeign);
-        fs::permissions(ini, fs::perms(0444));
-        break;
-    case ReplaceCase::OthersFile:
-        fs::permissions(dir, fs::perms::all);
-        put(ini, kForeign);
-        fs::permissions(ini, fs::perms(0644));
-        break;
-    case ReplaceCase::ClosedFolder:
-        fs::permissions(dir, fs::perms(0755));
-        put(ini, kForeign);
-        fs::permissions(ini, fs::perms(0644));
-        ASSERT_EQ(::chown(ini.c_str(), 65534, 65534), 0);
-        break;
-    case ReplaceCase::Link:
-        real = dir / "real.ini";
-        put(real, kForeign);
-        fs::permissions(real, fs::perms(0640));
-        fs::create_symlink("real.ini", ini);
-        break;
-    case ReplaceCase::NoFolder:
-        file = real = dir / "none" / "mirc.ini";
-        break;
-    }
-    const auto replace = [&] { return settings::replaceFile(file, kNew, c.readOnly); };
-    EXPECT_EQ(asNobody ? writeUnprivileged(replace) : replace(), c.ok);
-
-    const bool existed = c.setup != ReplaceCase::Missing && c.setup != ReplaceCase::NoFolder;
-    EXPECT_EQ(bytesOf(real), c.newBytes ? kNew : existed ? kForeign : "");
-    EXPECT_EQ(fs::exists(real), c.newBytes || existed);
-    EXPECT_EQ(fs::is_symlink(file), c.setup == ReplaceCase::Link);
-    if (c.mode != 0) {
-        EXPECT_EQ(unsigned(fs::status(real).permissions()), c.mode);
-    }
-    const auto entries = std::distance(fs::directory_iterator(dir), fs::directory_iterator());
-    EXPECT_EQ(entries, c.setup == ReplaceCase::Link ? 2
-                       : existed || c.ok            ? 1
-                                                    : 0)
-        << "no temporary file is left behind";
-}
-
-INSTANTIATE_TEST_SUITE_P(Table, Replace, testing::ValuesIn(kReplaceCases),
-                         testsupport::NameByWhat());
-
 // A folder where the song file belongs (or the settings file) stays as it is, whatever it holds.
 TEST_F(ProfileFile, AFolderInTheFilesPlaceIsLeftAsItIs) {
     const fs::path song = dir / "SongName.txt";
@@ -282,34 +140,6 @@ TEST_F(ProfileFile, AFolderInTheFilesPlaceIsLeftAsItIs) {
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1)
         << "no temporary file is left behind";
-}
-
-TEST_F(ProfileFile, AConcurrentReaderSeesOnlyWholeVersions) {
-    const std::string first = "Первый исполнитель\r\nПервая песня\r\n03:45\r\n128000\r\n";
-    const std::string second = "B\r\nShort\r\n00:01\r\n\r\n";
-    put(ini, first);
-    std::atomic<bool> writing{true};
-    std::atomic<int> reads{0};
-    std::string seenWrong;
-    std::thread reader([&] {
-        while (writing.load()) {
-            const std::string seen = bytesOf(ini);
-            if (seen != first && seen != second) {
-                seenWrong = seen.empty() ? "<empty>" : seen;
-                return;
-            }
-            ++reads;
-        }
-    });
-    bool allWritten = true;
-    for (int i = 0; i < 400 && allWritten; ++i) {
-        allWritten = settings::replaceFile(ini, i % 2 ? first : second, kRewrite);
-    }
-    writing = false;
-    reader.join();
-    EXPECT_TRUE(allWritten);
-    EXPECT_EQ(seenWrong, "");
-    EXPECT_GT(reads.load(), 0);
 }
 
 } // namespace

@@ -1,0 +1,98 @@
+#include "settings/text.h"
+
+#include <algorithm>
+
+namespace text {
+namespace {
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+bool isContinuation(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
+
+// The length of the well-formed sequence starting at pos, or 0 for none.
+std::size_t sequenceAt(std::string_view text, std::size_t pos) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[pos + i]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80)
+        return 1;
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF; // the range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;  // no overlong forms
+        high = lead == 0xED ? 0x9F : 0xBF; // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (pos + length > text.size() || byte(1) < low || byte(1) > high)
+        return 0;
+    for (std::size_t i = 2; i < length; ++i) {
+        if (!isContinuation(byte(i)))
+            return 0;
+    }
+    return length;
+}
+
+} // namespace
+
+std::filesystem::path pathOf(std::string_view utf8) {
+    return std::filesystem::path(
+        std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
+}
+
+std::string utf8Of(const std::filesystem::path& path) {
+    const std::u8string utf8 = path.u8string();
+    return std::string(reinterpret_cast<const char*>(utf8.data()), utf8.size());
+}
+
+std::string trimmed(std::string_view text) {
+    while (!text.empty() && isBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back()))
+        text.remove_suffix(1);
+    return std::string(text);
+}
+
+std::string lowerAscii(std::string_view text) {
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    });
+    return lower;
+}
+
+std::string validUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t pos = 0; pos < text.size();) {
+        if (const std::size_t length = sequenceAt(text, pos)) {
+            out.append(text.substr(pos, length));
+            pos += length;
+        } else {
+            out.append("\xEF\xBF\xBD");
+            ++pos;
+        }
+    }
+    return out;
+}
+
+std::size_t utf8Prefix(std::string_view text, std::size_t maxBytes) {
+    if (text.size() <= maxBytes)
+        return text.size();
+    std::size_t cut = maxBytes;
+    while (cut > 0 && isContinuation(static_cast<unsigned char>(text[cut])))
+        --cut;
+    return cut;
+}
+
+} // namespace text

@@ -1,0 +1,29 @@
+#pragma once
+
+// Text as the core keeps it: UTF-8 in std::string. Each program converts at its own edges only
+// (QString in the Linux program, UTF-16 in the Windows one).
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace text {
+
+// A path named in UTF-8, and back: wide on Windows, so a folder outside the code page works.
+std::filesystem::path pathOf(std::string_view utf8);
+std::string utf8Of(const std::filesystem::path& path);
+
+// Without the blanks (space, tab, line breaks, vertical tab, form feed) at either end.
+std::string trimmed(std::string_view text);
+
+// ASCII letters in lower case; every other byte as it is.
+std::string lowerAscii(std::string_view text);
+
+// Each invalid UTF-8 sequence as U+FFFD, so whatever reads the text next gets well-formed UTF-8.
+std::string validUtf8(std::string_view text);
+
+// The length of the longest prefix of at most maxBytes that splits no UTF-8 sequence.
+std::size_t utf8Prefix(std::string_view text, std::size_t maxBytes);
+
+} // namespace text
