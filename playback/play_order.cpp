@@ -1,13 +1,12 @@
 #include "playback/play_order.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include "settings/text.h"
 
 #include <algorithm>
 
 namespace playback {
 
-void RandomPass::setEntries(std::vector<qint64> ids) {
+void RandomPass::setEntries(std::vector<int64_t> ids) {
     m_ids = std::move(ids);
     m_poolValid = false;
 }
@@ -25,32 +24,32 @@ void RandomPass::newPass() {
     m_complete = false;
 }
 
-void RandomPass::started(qint64 id) {
+void RandomPass::started(int64_t id) {
     if (m_complete)
         newPass();
     m_played.insert(id);
 }
 
-void RandomPass::loaded(qint64 id) {
+void RandomPass::loaded(int64_t id) {
     if (m_history.empty() || m_history.back() != id)
         m_history.push_back(id);
 }
 
-std::optional<qint64> RandomPass::next(std::mt19937_64& rng, qint64 avoid) {
+std::optional<int64_t> RandomPass::next(std::mt19937_64& rng, int64_t avoid) {
     if (!m_poolValid) {
         m_pool.clear();
-        for (qint64 id : m_ids) {
+        for (int64_t id : m_ids) {
             if (!m_played.contains(id))
                 m_pool.push_back(id);
         }
         m_poolValid = true;
     }
-    std::optional<qint64> spare; // avoid, kept back in case nothing else is left
-    std::optional<qint64> pick;
+    std::optional<int64_t> spare; // avoid, kept back in case nothing else is left
+    std::optional<int64_t> pick;
     while (!pick && !m_pool.empty()) {
         std::uniform_int_distribution<size_t> at(0, m_pool.size() - 1);
         const size_t i = at(rng);
-        const qint64 id = m_pool[i];
+        const int64_t id = m_pool[i];
         m_pool[i] = m_pool.back();
         m_pool.pop_back();
         if (m_played.contains(id))
@@ -71,31 +70,34 @@ std::optional<qint64> RandomPass::next(std::mt19937_64& rng, qint64 avoid) {
     return pick;
 }
 
-std::optional<qint64> RandomPass::previous() {
+std::optional<int64_t> RandomPass::previous() {
     if (m_history.size() < 2)
         return std::nullopt;
     m_history.pop_back();
     return m_history.back();
 }
 
-QString samePathKey(const QString& path) {
-    if (path.contains(u"://"))
+std::string samePathKey(const std::string& path) {
+    if (path.find("://") != std::string::npos)
         return path;
-    const QFileInfo info(path);
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+    std::error_code error;
+    const std::filesystem::path file = text::pathOf(path);
+    const std::filesystem::path canonical = std::filesystem::canonical(file, error);
+    if (!error)
+        return text::utf8Of(canonical);
+    return text::utf8Of(std::filesystem::absolute(file, error).lexically_normal());
 }
 
 void Nesting::reset() {
     m_ranges.clear();
 }
 
-void Nesting::listLoaded(const QString& list, qint64 first, qint64 last) {
+void Nesting::listLoaded(const std::string& list, int64_t first, int64_t last) {
     auto level = std::make_shared<Level>(Level{samePathKey(list), 1, nullptr});
     m_ranges.push_back({first, last, std::move(level)});
 }
 
-void Nesting::expanded(qint64 id, const QString& path, qint64 firstNew, int count) {
+void Nesting::expanded(int64_t id, const std::string& path, int64_t firstNew, int count) {
     if (count <= 0)
         return;
     auto parent = levelOf(id);
@@ -104,22 +106,22 @@ void Nesting::expanded(qint64 id, const QString& path, qint64 firstNew, int coun
     m_ranges.push_back({firstNew, firstNew + count - 1, std::move(level)});
 }
 
-std::shared_ptr<const Nesting::Level> Nesting::levelOf(qint64 id) const {
+std::shared_ptr<const Nesting::Level> Nesting::levelOf(int64_t id) const {
     auto it = std::upper_bound(m_ranges.begin(), m_ranges.end(), id,
-                               [](qint64 v, const Range& r) { return v < r.first; });
+                               [](int64_t v, const Range& r) { return v < r.first; });
     if (it == m_ranges.begin())
         return nullptr;
     --it;
     return id <= it->last ? it->level : nullptr;
 }
 
-bool Nesting::mayOpen(qint64 id, const QString& path) const {
+bool Nesting::mayOpen(int64_t id, const std::string& path) const {
     auto level = levelOf(id);
     if (!level)
         return true;
     if (level->depth > kMaxDepth)
         return false;
-    const QString key = samePathKey(path);
+    const std::string key = samePathKey(path);
     for (auto l = level; l; l = l->parent) {
         if (l->list == key)
             return false;
