@@ -4,14 +4,14 @@
 
 namespace announce {
 
-AnnounceDelay::Step AnnounceDelay::wait(qint64 nowMs, qint64 leftMs) {
+AnnounceDelay::Step AnnounceDelay::wait(int64_t nowMs, int64_t leftMs) {
     m_state = State::Waiting;
     m_left = leftMs;
     m_since = nowMs;
     return {false, leftMs};
 }
 
-AnnounceDelay::Step AnnounceDelay::started(qint64 nowMs, bool resumed) {
+AnnounceDelay::Step AnnounceDelay::started(int64_t nowMs, bool resumed) {
     if (m_delay == 0) {
         m_state = State::Told;
         return {true, std::nullopt};
@@ -25,9 +25,9 @@ AnnounceDelay::Step AnnounceDelay::started(qint64 nowMs, bool resumed) {
     return wait(nowMs, m_delay);
 }
 
-AnnounceDelay::Step AnnounceDelay::paused(qint64 nowMs) {
+AnnounceDelay::Step AnnounceDelay::paused(int64_t nowMs) {
     if (m_state == State::Waiting) {
-        m_left = std::max<qint64>(0, m_left - (nowMs - m_since));
+        m_left = std::max<int64_t>(0, m_left - (nowMs - m_since));
         m_state = State::Held;
     } else if (m_state == State::Told) {
         m_state = State::ToldPaused;
@@ -51,10 +51,16 @@ AnnounceDelay::Step AnnounceDelay::told() {
     return {};
 }
 
-AnnounceDelay::Step AnnounceDelay::elapsed(qint64 nowMs) {
+std::optional<int64_t> AnnounceDelay::wakeIn(int64_t nowMs) const {
+    if (m_state != State::Waiting)
+        return std::nullopt;
+    return std::max<int64_t>(0, m_left - (nowMs - m_since));
+}
+
+AnnounceDelay::Step AnnounceDelay::elapsed(int64_t nowMs) {
     if (m_state != State::Waiting)
         return {};
-    const qint64 played = nowMs - m_since;
+    const int64_t played = nowMs - m_since;
     if (played < m_left)
         return {false, m_left - played}; // the timer came early
     m_state = State::Told;

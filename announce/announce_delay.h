@@ -1,7 +1,7 @@
 // When a start's automatic announcement goes out, so that skipping through tracks floods no
 // channel.
 #pragma once
-#include <QtGlobal>
+#include <cstdint>
 
 #include <optional>
 
@@ -17,34 +17,37 @@ namespace announce {
 // none.
 class AnnounceDelay {
 public:
-    explicit AnnounceDelay(qint64 delayMs = 0) : m_delay(delayMs > 0 ? delayMs : 0) {}
+    explicit AnnounceDelay(int64_t delayMs = 0) : m_delay(delayMs > 0 ? delayMs : 0) {}
 
     struct Step {
-        bool announce = false;          // tell the channel now
-        std::optional<qint64> wakeInMs; // call elapsed() after this long; none: no timer
+        bool announce = false;           // tell the channel now
+        std::optional<int64_t> wakeInMs; // call elapsed() after this long; none: no timer
     };
 
     // The track starts playing; resumed when it plays on straight after its own pause.
-    Step started(qint64 nowMs, bool resumed);
-    Step paused(qint64 nowMs);
+    Step started(int64_t nowMs, bool resumed);
+    Step paused(int64_t nowMs);
     // Stopped, skipped or over; also a start that is not to be told.
     Step ended();
     // The user told the channel of this track by hand: it is not told again.
     Step told();
     // The timer came back.
-    Step elapsed(qint64 nowMs);
+    Step elapsed(int64_t nowMs);
 
-    qint64 delayMs() const { return m_delay; }
+    // How long until elapsed() is due, as the last step said; none: no timer.
+    std::optional<int64_t> wakeIn(int64_t nowMs) const;
+
+    int64_t delayMs() const { return m_delay; }
 
 private:
     enum class State { None, Waiting, Held, Told, ToldPaused };
-    Step wait(qint64 nowMs, qint64 leftMs);
+    Step wait(int64_t nowMs, int64_t leftMs);
 
-    qint64 m_delay;
+    int64_t m_delay;
     State m_state = State::None;
-    qint64 m_left = 0;     // still to play before it is told (Waiting, Held)
-    qint64 m_since = 0;    // when play last went on (Waiting)
-    qint64 m_pausedAt = 0; // when the pause began (Held, ToldPaused)
+    int64_t m_left = 0;     // still to play before it is told (Waiting, Held)
+    int64_t m_since = 0;    // when play last went on (Waiting)
+    int64_t m_pausedAt = 0; // when the pause began (Held, ToldPaused)
 };
 
 } // namespace announce

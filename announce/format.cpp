@@ -1,12 +1,16 @@
 #include "announce/format.h"
 
+#include "announce/irc_link.h"
+#include "settings/text.h"
+
 #include <array>
 #include <cstdint>
-
-using namespace Qt::Literals::StringLiterals;
+#include <string_view>
 
 namespace announce {
 namespace {
+
+using playback::Track;
 
 enum class Field {
     Author,
@@ -25,28 +29,28 @@ enum class Field {
 };
 
 struct Token {
-    QStringView text;
+    std::string_view text;
     Field field;
 };
 
 // Longest first, so a token that is a prefix of another can never shadow it.
-const std::array<Token, 13> tokens{{
-    {u"!название", Field::Name},
-    {u"!качество", Field::Bitrate},
-    {u"!станция", Field::Station},
-    {u"!артист", Field::Author},
-    {u"!размер", Field::Size},
-    {u"!альбом", Field::Album},
-    {u"!время", Field::Duration},
-    {u"!адрес", Field::Source},
-    {u"!номер", Field::Number},
-    {u"!жанр", Field::Genre},
-    {u"!тип", Field::Type},
-    {u"!год", Field::Year},
-    {u"!-", Field::Dash},
+constexpr std::array<Token, 13> kTokens{{
+    {"!название", Field::Name},
+    {"!качество", Field::Bitrate},
+    {"!станция", Field::Station},
+    {"!артист", Field::Author},
+    {"!размер", Field::Size},
+    {"!альбом", Field::Album},
+    {"!время", Field::Duration},
+    {"!адрес", Field::Source},
+    {"!номер", Field::Number},
+    {"!жанр", Field::Genre},
+    {"!тип", Field::Type},
+    {"!год", Field::Year},
+    {"!-", Field::Dash},
 }};
 
-QString valueOf(Field field, const NowPlaying& track) {
+std::string valueOf(Field field, const Track& track) {
     switch (field) {
     case Field::Author:
         return track.author;
@@ -63,7 +67,7 @@ QString valueOf(Field field, const NowPlaying& track) {
     case Field::Type:
         return track.fileType;
     case Field::Dash:
-        return track.author.isEmpty() ? QString() : u"-"_s;
+        return track.author.empty() ? std::string() : "-";
     case Field::Album:
         return track.album;
     case Field::Year:
@@ -78,80 +82,72 @@ QString valueOf(Field field, const NowPlaying& track) {
     return {};
 }
 
+const Token* tokenAt(std::string_view rest) {
+    if (rest.empty() || rest.front() != '!')
+        return nullptr;
+    for (const Token& token : kTokens) {
+        if (rest.starts_with(token.text))
+            return &token;
+    }
+    return nullptr;
+}
+
 } // namespace
 
-QString blankControls(QString value) {
-    for (QChar& c : value) {
-        if (c < u' ' || c == u'\x7f')
-            c = u' ';
-    }
-    return value;
+std::string defaultFormat() {
+    return "/me слушает !артист - !название [!время]";
 }
 
-QString defaultFormat() {
-    return u"/me слушает !артист - !название [!время]"_s;
-}
-
-QString buildLine(const QString& format, const NowPlaying& track, const ValueEscaper& escape) {
-    QString line;
+std::string buildLine(const std::string& format, const Track& track, const ValueEscaper& escape) {
+    std::string line;
     line.reserve(format.size() + 64);
-    const QStringView rest(format);
-    qsizetype i = 0;
-    while (i < rest.size()) {
-        const Token* found = nullptr;
-        if (rest[i] == u'!') {
-            for (const Token& token : tokens) {
-                if (rest.sliced(i).startsWith(token.text)) {
-                    found = &token;
-                    break;
-                }
-            }
-        }
+    const std::string_view rest(format);
+    for (std::size_t i = 0; i < rest.size();) {
+        const Token* found = tokenAt(rest.substr(i));
         if (!found) {
-            line.append(rest[i]);
-            ++i;
+            line += rest[i++];
             continue;
         }
-        QString value = blankControls(valueOf(found->field, track));
+        std::string value = playback::blankControls(valueOf(found->field, track));
         if (escape)
             value = escape(value);
-        if (line.isEmpty() && value.startsWith(u'/'))
-            line.append(u' ');
-        line.append(value);
+        if (line.empty() && value.starts_with('/'))
+            line += ' ';
+        line += value;
         i += found->text.size();
     }
     return line;
 }
 
-QString buildLine(const QString& format, const NowPlaying& track, const IrcLink& link) {
-    return buildLine(format, track, [&link](const QString& v) { return link.escapeValue(v); });
+std::string buildLine(const std::string& format, const Track& track, const IrcLink& link) {
+    return buildLine(format, track, [&link](const std::string& v) { return link.escapeValue(v); });
 }
 
-QString sizeInMegabytes(const QString& bytes) {
-    const QString digits = bytes.trimmed();
-    if (digits.isEmpty())
+std::string sizeInMegabytes(const std::string& bytes) {
+    const std::string digits = text::trimmed(bytes);
+    if (digits.empty() || digits.size() > 20 ||
+        digits.find_first_not_of("0123456789") != std::string::npos)
         return {};
-    for (QChar c : digits) {
-        if (c < u'0' || c > u'9')
-            return {};
+    std::uint64_t n = 0;
+    for (const char c : digits) {
+        const std::uint64_t digit = std::uint64_t(c - '0');
+        if (n > (UINT64_MAX - digit) / 10)
+            return {}; // more than 64 bits hold
+        n = n * 10 + digit;
     }
-    bool ok = false;
-    const std::uint64_t n = digits.toULongLong(&ok);
-    if (!ok)
-        return {};
     // Hundredths of a megabyte, rounded down, without overflowing on huge sizes.
     constexpr std::uint64_t mb = 1024 * 1024;
     const std::uint64_t hundredths = n / mb * 100 + n % mb * 100 / mb;
     const std::uint64_t whole = hundredths / 100;
     const std::uint64_t fraction = hundredths % 100;
     if (whole == 0 && fraction == 0)
-        return u"0"_s;
-    QString text = whole == 0 ? QString() : QString::number(whole);
+        return "0";
+    std::string text = whole == 0 ? std::string() : std::to_string(whole);
     if (fraction != 0) {
-        text += u'.';
-        text += QChar(u'0' + char16_t(fraction / 10));
+        text += '.';
+        text += char('0' + fraction / 10);
         if (fraction % 10 != 0)
-            text += QChar(u'0' + char16_t(fraction % 10));
+            text += char('0' + fraction % 10);
     }
     return text;
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -13,23 +14,24 @@ namespace {
 // 'h' told by hand.
 struct Event {
     char kind;
-    qint64 at;
+    int64_t at;
 };
 
 // Feeds the events in time order, with a timer that fires exactly when it is due; returns when
 // announcements were made.
-std::vector<qint64> run(qint64 delay, const std::vector<Event>& events, qint64 until) {
+std::vector<int64_t> run(int64_t delay, const std::vector<Event>& events, int64_t until) {
     AnnounceDelay d(delay);
-    std::optional<qint64> alarm;
-    std::vector<qint64> told;
-    auto apply = [&](AnnounceDelay::Step step, qint64 now) {
+    std::optional<int64_t> alarm;
+    std::vector<int64_t> told;
+    auto apply = [&](AnnounceDelay::Step step, int64_t now) {
+        EXPECT_EQ(d.wakeIn(now), step.wakeInMs) << "the timer asked for, read again at " << now;
         if (step.announce)
             told.push_back(now);
         alarm = step.wakeInMs ? std::optional(now + *step.wakeInMs) : std::nullopt;
     };
-    auto fireUpTo = [&](qint64 time) {
+    auto fireUpTo = [&](int64_t time) {
         while (alarm && *alarm <= time) {
-            const qint64 now = *alarm;
+            const int64_t now = *alarm;
             apply(d.elapsed(now), now);
         }
     };
@@ -57,9 +59,9 @@ std::vector<qint64> run(qint64 delay, const std::vector<Event>& events, qint64 u
 
 struct DelayCase {
     const char* what;
-    qint64 delay;
+    int64_t delay;
     std::vector<Event> events;
-    std::vector<qint64> told;
+    std::vector<int64_t> told;
 };
 
 class Delay : public testing::TestWithParam<DelayCase> {};

@@ -1,0 +1,141 @@
+#include "announce/announcer.h"
+
+#include "announce/song_file.h"
+#include "settings/replace_file.h"
+#include "settings/text.h"
+
+#include <utility>
+
+namespace announce {
+
+bool writeSongFile(const std::string& path, std::string_view bytes) {
+    return settings::replaceFile(text::pathOf(path), bytes, settings::ReadOnlyFile::Rewrite);
+}
+
+Announcer::Announcer(const settings::PlayOptions& options, ValueEscaper escape, FileWriter write)
+    : m_options(options), m_escape(std::move(escape)), m_write(std::move(write)) {}
+
+void Announcer::setFiles(std::string songFile, std::string jsonFile) {
+    m_songFile = std::move(songFile);
+    m_jsonFile = std::move(jsonFile);
+}
+
+void Announcer::setDelay(int64_t delayMs) {
+    m_delay = AnnounceDelay(delayMs);
+}
+
+Announcer::Step Announcer::started(const playback::Track& track, bool afterPause,
+                                   const Moment& now) {
+    m_pending = Start{track, afterPause, now.wall};
+    return capture(now);
+}
+
+Announcer::Step Announcer::paused(const std::string& currentSource, const Moment& now) {
+    m_delay.paused(now.steadyMs);
+    // The pause of the track shown: JSON readers see it paused.
+    if (m_options.jsonFile && m_shown && currentSource == m_shown->track.sourceURL &&
+        !m_jsonFile.empty())
+        m_write(m_jsonFile, songJsonBytes(m_shown->track, true, m_shown->at));
+    return finish({}, now);
+}
+
+Announcer::Step Announcer::stopped(const Moment& now) {
+    // A waiting announcement is never made.
+    m_due = false;
+    m_delay.ended();
+    return finish({}, now);
+}
+
+Announcer::Step Announcer::elapsed(const Moment& now) {
+    if (m_delay.elapsed(now.steadyMs).announce)
+        m_due = true;
+    return capture(now);
+}
+
+Announcer::Step Announcer::tellNow(const playback::Track& current, const Moment& now) {
+    Step step;
+    if (current.empty() || m_lineOut)
+        return finish(step, now); // nothing loaded, nothing to tell
+    m_byHand = current;
+    handOut(current, step);
+    return finish(step, now);
+}
+
+Announcer::Step Announcer::lineDone(const Moment& now) {
+    m_lineOut = false;
+    if (m_byHand && playback::sameTrack(*m_byHand, m_toAnnounce)) {
+        // Told by hand: its automatic announcement would only say it again.
+        m_delay.told();
+        m_due = false;
+    }
+    m_byHand.reset();
+    Step step;
+    if (m_announcing) {
+        Start start = std::move(*m_announcing);
+        m_announcing.reset();
+        if (!m_pending) // else another track started meanwhile, and only it is still playing
+            show(std::move(start), step);
+    }
+    const Step next = capture(now);
+    step.show = step.show || next.show;
+    step.line = next.line;
+    step.wakeInMs = next.wakeInMs;
+    return step;
+}
+
+// Takes the start waiting, if any, and then the line whose delay is over.
+Announcer::Step Announcer::capture(const Moment& now) {
+    Step step;
+    if (m_lineOut)
+        return finish(step, now);
+    if (m_pending) {
+        Start start = std::move(*m_pending);
+        m_pending.reset();
+        if (start.track.empty())
+            return capture(now); // over before it could be looked at: the fields keep theirs
+        const bool resumed =
+            start.afterPause && m_shown && playback::sameTrack(m_shown->track, start.track);
+        if (resumed)
+            start.at = m_shown->at;
+        m_due = false;
+        if (!m_options.autoPrint) {
+            m_delay.ended();
+        } else {
+            m_toAnnounce = start.track;
+            if (m_delay.started(now.steadyMs, resumed).announce) {
+                // No delay: told at once, as the track starts, and shown after.
+                handOut(start.track, step);
+                m_announcing = std::move(start);
+                return finish(step, now);
+            }
+        }
+        show(std::move(start), step);
+    }
+    if (m_due) {
+        m_due = false;
+        if (m_options.autoPrint)
+            handOut(m_toAnnounce, step);
+    }
+    return finish(step, now);
+}
+
+void Announcer::show(Start start, Step& step) {
+    m_shown = std::move(start);
+    step.show = true;
+    if (!m_songFile.empty())
+        m_write(m_songFile, songFileBytes(m_shown->track));
+    if (m_options.jsonFile && !m_jsonFile.empty())
+        m_write(m_jsonFile, songJsonBytes(m_shown->track, false, m_shown->at));
+}
+
+void Announcer::handOut(const playback::Track& track, Step& step) {
+    step.line = buildLine(m_options.format, track, m_escape);
+    m_lineOut = true;
+}
+
+Announcer::Step Announcer::finish(Step step, const Moment& now) const {
+    step.wakeInMs = m_delay.wakeIn(now.steadyMs);
+    return step;
+}
+
+} // namespace announce
