@@ -1,0 +1,293 @@
+#include "player/player.h"
+
+#include "playback/play_state.h"
+#include "settings/ini.h"
+
+#include <chrono>
+#include <utility>
+
+namespace player {
+namespace {
+
+using playback::psPaused;
+using playback::psPlaying;
+using playback::psReady;
+using playback::psStopped;
+using settings::Flag;
+
+constexpr Flag kFlags[] = {Flag::Repeat, Flag::AutoStart, Flag::Random, Flag::AutoPrint};
+
+class SystemClock final : public Clock {
+public:
+    announce::Moment now() const override {
+        const auto steady = std::chrono::steady_clock::now().time_since_epoch();
+        return {std::chrono::duration_cast<std::chrono::milliseconds>(steady).count(),
+                announce::wallTimeNow()};
+    }
+};
+
+std::string section() {
+    return std::string(settings::optionsSection());
+}
+
+} // namespace
+
+const Clock& systemClock() {
+    static const SystemClock clock;
+    return clock;
+}
+
+Player::Player(Engine& engine, View& view, announce::IrcLink& link, const Clock& clock)
+    : m_engine(engine), m_view(view), m_link(link), m_clock(clock),
+      m_announcer(m_options,
+                  [&link](const std::string& value) { return link.escapeValue(value); }) {
+    m_engine.setListener(this);
+}
+
+Player::~Player() {
+    m_engine.setListener(nullptr);
+}
+
+// Start and end
+
+void Player::Form_Load(const Places& places) {
+    m_places = places;
+    fnINI = places.filesFolder + "mirc.ini";
+    m_options = settings::readOptions(
+        [this](const std::string& key, const std::string& defaultValue) {
+            return mOpenSave::ReadINI(fnINI, section(), key, defaultValue);
+        },
+        announce::defaultFormat());
+    for (const Flag flag : kFlags)
+        applyFlag(flag);
+    FN = places.filesFolder + "SongName.txt";
+    fnJSON = places.filesFolder + "SongName.json";
+    m_announcer.setFiles(FN, fnJSON);
+    m_announcer.setDelay(m_options.announceDelayMs);
+}
+
+void Player::Form_Unload() {
+    if (std::exchange(m_unloaded, true))
+        return;
+    settings::storeOptions(m_options, settings::Stored::AtExit,
+                           [this](const std::string& key, std::string& value) {
+                               mOpenSave::WriteINI(fnINI, section(), key, value);
+                           });
+}
+
+// Bringing media in
+
+void Player::fOpenFile(const std::string& FileName) {
+    m_engine.clear();
+    m_view.setList({});
+    m_engine.setURL(FileName);
+    fillList1();
+}
+
+void Player::fillList1() {
+    const std::vector<Entry>& entries = m_engine.entries();
+    std::vector<std::string> names;
+    names.reserve(entries.size());
+    for (const Entry& entry : entries)
+        names.push_back(entry.name);
+    m_view.setList(names);
+}
+
+void Player::mnOpen_Click() {
+    // Cancel keeps what is loaded.
+    const std::string file = m_view.showOpen("Все файлы|*.*", "Открыть", m_places.programFolder);
+    if (!file.empty() && !m_unloaded) // the window may have closed while the dialog was up
+        fOpenFile(file);
+}
+
+void Player::Form_OLEDragDrop(const std::string& firstFile) {
+    if (!firstFile.empty())
+        fOpenFile(firstFile);
+}
+
+void Player::List1_DblClick(int selectedIndex) {
+    const std::vector<Entry>& entries = m_engine.entries();
+    if (selectedIndex >= 0 && selectedIndex < int(entries.size()))
+        m_engine.playItem(entries[std::size_t(selectedIndex)]);
+}
+
+void Player::mnClearList_Click() {
+    m_engine.clear();
+    m_view.setList({});
+}
+
+// Transport and options
+
+void Player::mnPlay_Click() {
+    m_engine.play();
+}
+
+void Player::mnPause_Click() {
+    m_engine.pause();
+}
+
+void Player::mnStop_Click() {
+    m_engine.stop();
+}
+
+void Player::mnRepeat_Click() {
+    setFlag(Flag::Repeat, !m_options.repeat);
+}
+
+void Player::mnRandom_Click() {
+    setFlag(Flag::Random, !m_options.random);
+}
+
+void Player::mnAutoStart_Click() {
+    setFlag(Flag::AutoStart, !m_options.autoStart);
+}
+
+// The mark is the option; nothing else happens now.
+void Player::mnAutoPrint_Click() {
+    setFlag(Flag::AutoPrint, !m_options.autoPrint);
+}
+
+void Player::setFlag(Flag flag, bool on) {
+    m_options[flag] = on;
+    applyFlag(flag);
+    changed();
+}
+
+// The check mark shows the option, and the engine follows it.
+void Player::applyFlag(Flag flag) {
+    const bool on = m_options[flag];
+    m_view.setChecked(flag, on);
+    switch (flag) {
+    case Flag::Repeat:
+        m_engine.setLoop(on);
+        break;
+    case Flag::AutoStart:
+        m_engine.setAutoStart(on);
+        break;
+    case Flag::Random:
+        m_engine.setShuffle(on);
+        break;
+    case Flag::AutoPrint:
+        break;
+    }
+}
+
+void Player::hotkey(Hotkey key) {
+    switch (key) {
+    case Hotkey::Previous:
+        m_engine.previous();
+        break;
+    case Hotkey::Next:
+        m_engine.next();
+        break;
+    case Hotkey::VolumeDown:
+        m_engine.setVolume(m_engine.volume() - 4);
+        break;
+    case Hotkey::VolumeUp:
+        m_engine.setVolume(m_engine.volume() + 4);
+        break;
+    }
+}
+
+// Announcing
+
+void Player::mnPrintSongName_Click() {
+    perform(m_announcer.tellNow(m_current, m_clock.now()));
+}
+
+void Player::mnFormat_Click() {
+    const std::optional<std::string> answer =
+        m_view.inputBox("Введите новый формат:", "Tunelark - Запрос", m_options.format);
+    if (!answer || answer->empty())
+        return;
+    m_options.format = *answer;
+    settings::storeOptions(m_options, settings::Stored::WhenEdited,
+                           [this](const std::string& key, std::string& value) {
+                               mOpenSave::WriteINI(fnINI, section(), key, value);
+                           });
+}
+
+void Player::tmAnnounce_Timer() {
+    perform(m_announcer.elapsed(m_clock.now()));
+}
+
+// Does what the announcer says. A line that cannot be delivered shows its box, whose event loop
+// brings further reports of the engine here again; the announcer holds them until the box is
+// gone.
+void Player::perform(announce::Announcer::Step step) {
+    for (;;) {
+        m_view.setTimer(step.wakeInMs);
+        if (step.show) {
+            const playback::Track& track = *m_announcer.shownTrack();
+            const std::string* fields[] = {&track.sourceURL, &track.author, &track.name,
+                                           &track.durationString, &track.bitrate};
+            for (int i = 0; i < 5; ++i)
+                m_view.setText(i, *fields[i]);
+        }
+        if (!step.line)
+            return;
+        SL = *step.line;
+        SendToMirc(SL);
+        step = m_announcer.lineDone(m_clock.now());
+    }
+}
+
+void Player::SendToMirc(const std::string& text) {
+    if (!m_link.send(text))
+        m_view.messageBox("mIRC не найден!");
+}
+
+// The engine's reports
+
+void Player::playStateChanged(int newState, const playback::Track& item) {
+    WindowsMediaPlayer1_PlayStateChange(newState, item);
+}
+
+void Player::WindowsMediaPlayer1_PlayStateChange(int NewState, const playback::Track& item) {
+    const int before = std::exchange(m_state, NewState);
+    if ((NewState == psPlaying || NewState == psReady) && !item.empty())
+        m_current = item;
+    else if (NewState == psStopped)
+        m_current = {};
+    changed();
+    if (NewState == psPaused) {
+        perform(m_announcer.paused(m_current.sourceURL, m_clock.now()));
+    } else if (NewState == psPlaying) {
+        // The view shows which entry plays; a resume leaves the user's own choice alone.
+        if (before != psPaused)
+            m_view.setListIndex(m_engine.currentIndex());
+        perform(m_announcer.started(item, before == psPaused, m_clock.now()));
+    } else {
+        perform(m_announcer.stopped(m_clock.now()));
+    }
+}
+
+// A web radio's title moved on: for the announcer, a new track starts.
+void Player::titleChanged(const playback::Track& item) {
+    m_current = item;
+    changed();
+    perform(m_announcer.started(item, false, m_clock.now()));
+}
+
+// The engine expanded a folder or a list it reached: show what it will play.
+void Player::playlistChanged() {
+    fillList1();
+    m_view.setListIndex(m_engine.currentIndex());
+    changed();
+}
+
+void Player::volumeChanged(int) {
+    changed();
+}
+
+void Player::seeked(double position) {
+    if (m_listener)
+        m_listener->seeked(position);
+}
+
+void Player::changed() {
+    if (m_listener)
+        m_listener->changed();
+}
+
+} // namespace player

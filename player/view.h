@@ -1,0 +1,42 @@
+#pragma once
+
+// What the window shows and asks the user. The Linux program's Qt window and the Windows
+// program's own window each are one.
+
+#include "settings/play_options.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace player {
+
+class View {
+public:
+    virtual ~View() = default;
+
+    // The now-playing field Text(index): 0 source, 1 author, 2 title, 3 duration, 4 bitrate.
+    virtual void setText(int index, const std::string& text) = 0;
+    // List1 holds these names, in this order.
+    virtual void setList(const std::vector<std::string>& names) = 0;
+    // The highlight of List1; -1 for none.
+    virtual void setListIndex(int row) = 0;
+    // The check mark of an option's menu item.
+    virtual void setChecked(settings::Flag flag, bool on) = 0;
+
+    // The open-file dialog, owned by no window, so the window stays usable: the chosen path, or
+    // empty text when cancelled.
+    virtual std::string showOpen(const std::string& filter, const std::string& title,
+                                 const std::string& folder) = 0;
+    // The single-line input box: the answer, or none when cancelled.
+    virtual std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,
+                                                const std::string& preset) = 0;
+    // The modal message box, with the program's title and one OK button.
+    virtual void messageBox(const std::string& text) = 0;
+
+    // The window's one timer: single-shot after ms, or stopped for none.
+    virtual void setTimer(std::optional<int64_t> ms) = 0;
+};
+
+} // namespace player
