@@ -3,8 +3,10 @@
 // writing it, with automatic announcement on. Absolute, with no baseline: prints the median of
 // 21 track starts (target: under 5 ms).
 // Usage: announce_latency <media file>
-#include "announce/irc_link.h"
-#include "app/main_window.h"
+#include "playback/play_state.h"
+#include "qt/irc_link_linux.h"
+#include "qt/main_window.h"
+#include "qt/mpv_engine.h"
 
 #include <QApplication>
 #include <QDir>
@@ -26,13 +28,37 @@
 
 using Clock = std::chrono::steady_clock;
 
-// The window's friend: its handler for a new state of its player.
+// The window's friend: its engine.
 struct MainTestAccess {
-    static playback::MediaPlayer& player(Main& m) { return *m.WindowsMediaPlayer1; }
-    static void playState(Main& m, int state) { m.WindowsMediaPlayer1_PlayStateChange(state); }
+    static MpvEngine& engine(Main& m) { return *m.WindowsMediaPlayer1; }
 };
 
 namespace {
+
+// Notes when the engine reports Playing, just before the player handles it.
+class PlayingClock final : public player::EngineListener {
+public:
+    explicit PlayingClock(MpvEngine& engine) : m_next(engine.listener()) {
+        engine.setListener(this);
+    }
+    Clock::time_point playingAt;
+    int playing = 0;
+
+private:
+    void playStateChanged(int state, const playback::Track& item) override {
+        if (state == playback::psPlaying) {
+            playingAt = Clock::now();
+            ++playing;
+        }
+        m_next->playStateChanged(state, item);
+    }
+    void titleChanged(const playback::Track& item) override { m_next->titleChanged(item); }
+    void playlistChanged() override { m_next->playlistChanged(); }
+    void volumeChanged(int volume) override { m_next->volumeChanged(volume); }
+    void seeked(double position) override { m_next->seeked(position); }
+
+    player::EngineListener* m_next;
+};
 
 constexpr int kStarts = 21;
 
@@ -126,37 +152,28 @@ int main(int argc, char** argv) {
     options.vo = options.ao = QStringLiteral("null");
     Main window(std::move(options));
 
-    // The Playing state as the engine reports it, noted just before the window handles it.
-    Clock::time_point playingAt;
-    int playing = 0;
-    auto& player = MainTestAccess::player(window);
-    QObject::disconnect(&player, &playback::MediaPlayer::PlayStateChange, &window, nullptr);
-    QObject::connect(&player, &playback::MediaPlayer::PlayStateChange, &window, [&](int state) {
-        if (state == playback::psPlaying) {
-            playingAt = Clock::now();
-            ++playing;
-        }
-        MainTestAccess::playState(window, state);
-    });
+    // The Playing state as the engine reports it, noted just before the player handles it.
+    PlayingClock clock(MainTestAccess::engine(window));
 
     FifoReader reader(fifo);
     // A link that found no client would stop the run with its message box.
-    if (!reader.isOpen() || !announce::makeIrcLink()->send(QStringLiteral("ready"))) {
+    if (!reader.isOpen() || !announce::makeIrcLink()->send("ready")) {
         std::printf("announce_latency: the fifo takes no line\n");
         return 1;
     }
     std::vector<double> ms;
     for (int start = 0; start < kStarts; ++start) {
         const int linesBefore = reader.lines();
-        const int playingBefore = playing;
+        const int playingBefore = clock.playing;
         window.fOpenFile(QString::fromLocal8Bit(argv[1]));
-        if (!waitFor([&] { return playing > playingBefore && reader.lines() > linesBefore; },
+        if (!waitFor([&] { return clock.playing > playingBefore && reader.lines() > linesBefore; },
                      10000)) {
             std::printf("announce_latency: no line came for start %d\n", start + 1);
             return 1;
         }
         ms.push_back(
-            std::chrono::duration<double, std::milli>(reader.lastLineAt() - playingAt).count());
+            std::chrono::duration<double, std::milli>(reader.lastLineAt() - clock.playingAt)
+                .count());
     }
     std::sort(ms.begin(), ms.end());
     const double median = ms[ms.size() / 2];

@@ -1,7 +1,7 @@
 // Opening an m3u whose first entries are all missing, through the window: how long the engine
 // takes to reach the one real entry behind them, and how long the window's event loop is kept
 // from its own work meanwhile (the longest gap between turns of a 5 ms timer). Unix only.
-#include "app/main_window.h"
+#include "qt/main_window.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

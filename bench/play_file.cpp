@@ -1,8 +1,8 @@
 // The program as main() starts it, with one file opened as the Open command opens it: for
 // process_bench, which measures it from outside while it plays.
 // Usage: play_file <media file> <program folder>
-#include "app/main_window.h"
-#include "app/platform.h"
+#include "qt/main_window.h"
+#include "qt/platform.h"
 
 #include <QApplication>
 

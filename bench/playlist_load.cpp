@@ -1,7 +1,7 @@
 // Time from fOpenFile on a 10,000-entry m3u to a filled playlist view, beside the least any
 // client of the engine must do on the same file in the same run: loadlist and one read of the
 // playlist. Prints both medians and their ratio (target: at most 1.2).
-#include "app/main_window.h"
+#include "qt/main_window.h"
 
 #include <mpv/client.h>
 

@@ -2,7 +2,7 @@
 // WeeChat on 127.0.0.1, and the link of this process is pointed at that WeeChat only.
 #pragma once
 
-#include "announce/irc_link.h"
+#include "qt/irc_link_linux.h"
 #include "support/media.h"
 #include "support/peer_process.h"
 #include "support/scoped_env.h"
@@ -22,7 +22,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         ASSERT_TRUE(peers.start(QStringLiteral("/usr/bin/python3"),
-                                {QStringLiteral(TUNELARK_TESTS_DIR "/announce/irc_peers.py"),
+                                {QStringLiteral(TUNELARK_TESTS_DIR "/support/irc_peers.py"),
                                  QStringLiteral("serve"), QStringLiteral("--dir"), dir.path(),
                                  QStringLiteral("--max-seconds"), QStringLiteral("600")},
                                 120000))
@@ -57,7 +57,7 @@ protected:
     // A last plain message: the server keeps one client's order, so once it is there,
     // everything sent before it is there too, and nothing more will come.
     bool finish() {
-        if (!announce::makeIrcLink()->send(QStringLiteral("конец")))
+        if (!announce::makeIrcLink()->send("конец"))
             return false;
         return waitUntil(
             [&] { return !said().isEmpty() && said().back() == QStringLiteral("конец"); }, 30000);

@@ -1,3 +1,3 @@
-#include "app/platform.h"
+#include "qt/platform.h"
 
 void preparePlatform() {}

@@ -1,4 +1,4 @@
-#include "app/platform.h"
+#include "qt/platform.h"
 
 #include <QByteArray>
 

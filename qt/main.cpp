@@ -1,6 +1,6 @@
-#include "app/main_window.h"
-#include "app/platform.h"
-#include "app/russian.h"
+#include "qt/main_window.h"
+#include "qt/platform.h"
+#include "qt/russian.h"
 
 #include <QApplication>
 

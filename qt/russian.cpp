@@ -1,4 +1,4 @@
-#include "app/russian.h"
+#include "qt/russian.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

@@ -3,6 +3,8 @@
 // How the player shows itself to the desktop's media controls (the freedesktop MPRIS2
 // interface): the rules that turn its state into the interface's values and back. Pure.
 
+#include "playback/track.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
@@ -24,23 +26,13 @@ std::optional<bool> repeatOf(const QString& loopStatus);
 double volumeOf(int volume);
 std::optional<int> controlVolume(double volume);
 
-// The item playing, as Metadata tells it.
-struct Track {
-    qint64 entryId = -1; // its playlist entry; -1 for none
-    QString sourceURL;   // a path or an address
-    QString title;
-    QString artist;
-    QString album;
-    std::optional<double> seconds;
-};
-
 // The object path naming an entry; the interface's NoTrack path for none.
 QString trackId(qint64 entryId);
 
-// mpris:trackid (as the text of its path), mpris:length in microseconds, xesam:title,
-// xesam:artist (a list of one), xesam:album, xesam:url. Unknown values are left out; with no
-// item, only the NoTrack id.
-QVariantMap metadata(const Track& track);
+// The track playing, as Metadata tells it: mpris:trackid (as the text of its path), mpris:length
+// in microseconds, xesam:title, xesam:artist (a list of one), xesam:album, xesam:url. Unknown
+// values are left out; with no entry, only the NoTrack id.
+QVariantMap metadata(const playback::Track& track);
 
 // The local path of a file:// address naming a file or folder that exists; empty for anything
 // else (another scheme, another host, a relative or missing path, text that is no address).

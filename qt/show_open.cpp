@@ -1,6 +1,4 @@
-#include "app/show_open.h"
-
-#include "playback/open_dialog.h"
+#include "qt/show_open.h"
 
 #include <QEventLoop>
 #include <QFileDialog>
@@ -12,6 +10,21 @@ namespace {
 QPointer<QFileDialog> open; // the dialog now up, if any
 
 } // namespace
+
+QString dialogFilter(const QString& filter) {
+    const QStringList parts = filter.split(u'|');
+    QStringList entries;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns = parts[i + 1].split(u';', Qt::SkipEmptyParts);
+        for (QString& p : patterns) {
+            p = p.trimmed();
+            if (p == u"*.*")
+                p = QStringLiteral("*");
+        }
+        entries << parts[i] + QStringLiteral(" (") + patterns.join(u' ') + u')';
+    }
+    return entries.join(u";;");
+}
 
 QString ShowOpen(const QString& filter, const QString& title, const QString& folder) {
     // Only one at a time: a second Open brings the first dialog forward.

@@ -9,6 +9,10 @@ namespace mOpenSave {
 // text when the user cancels.
 QString ShowOpen(const QString& filter, const QString& title, const QString& folder);
 
+// Turns "name|pattern|name|pattern" filter text into the file dialog's own form ("name (pattern)"
+// entries separated by ";;"). "*.*" also matches names without a dot.
+QString dialogFilter(const QString& filter);
+
 // Cancels the open-file dialog if one is up, so that ShowOpen returns empty text.
 void CloseOpen();
 

@@ -1,9 +1,10 @@
 // MPRIS2 on the session bus: org.mpris.MediaPlayer2.tunelark at /org/mpris/MediaPlayer2. Calls
 // arrive on the GUI thread like any other event; every change the player makes, whoever made
 // it, goes out as PropertiesChanged.
-#include "app/desktop_control.h"
+#include "qt/desktop_control.h"
 
-#include "app/mpris.h"
+#include "qt/mpris.h"
+#include "qt/qt_text.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -27,8 +28,6 @@ const QString kPath = u"/org/mpris/MediaPlayer2"_s;
 const QString kService = u"org.mpris.MediaPlayer2.tunelark"_s;
 const QString kRootInterface = u"org.mpris.MediaPlayer2"_s;
 const QString kPlayerInterface = u"org.mpris.MediaPlayer2.Player"_s;
-
-class Mpris;
 
 class RootAdaptor : public QDBusAbstractAdaptor {
     Q_OBJECT
@@ -68,7 +67,7 @@ private:
     DesktopHooks m_hooks;
 };
 
-class PlayerAdaptor : public QDBusAbstractAdaptor {
+class PlayerAdaptor : public QDBusAbstractAdaptor, public player::PlayerListener {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2.Player")
     Q_PROPERTY(QString PlaybackStatus READ playbackStatus)
@@ -87,36 +86,35 @@ class PlayerAdaptor : public QDBusAbstractAdaptor {
     Q_PROPERTY(bool CanSeek READ hasEntries)
     Q_PROPERTY(bool CanControl READ canControl)
 public:
-    PlayerAdaptor(QObject* parent, playback::MediaPlayer& player, const DesktopHooks& hooks,
-                  QDBusConnection bus)
-        : QDBusAbstractAdaptor(parent), m_player(player), m_hooks(hooks), m_bus(std::move(bus)) {}
+    PlayerAdaptor(QObject* parent, player::Player& player, QDBusConnection bus)
+        : QDBusAbstractAdaptor(parent), m_player(player), m_engine(player.engine()),
+          m_bus(std::move(bus)), m_status(mpris::playbackStatus(u"Stopped"_s, player.playState())) {
+    }
 
     QString playbackStatus() const { return m_status; }
-    QString loopStatus() const { return mpris::loopStatus(m_hooks.repeat->isChecked()); }
+    QString loopStatus() const { return mpris::loopStatus(m_player.options().repeat); }
+    // The options change as from their menu items: the check mark and the engine with them.
     void setLoopStatus(const QString& status) {
-        if (const auto on = mpris::repeatOf(status); on && *on != m_hooks.repeat->isChecked())
-            m_hooks.repeat->trigger();
+        if (const auto on = mpris::repeatOf(status))
+            m_player.setFlag(settings::Flag::Repeat, *on);
     }
     double rate() const { return 1.0; }
     void setRate(double) {} // one rate only
-    bool shuffle() const { return m_hooks.random->isChecked(); }
-    void setShuffle(bool on) {
-        if (on != m_hooks.random->isChecked())
-            m_hooks.random->trigger();
-    }
+    bool shuffle() const { return m_player.options().random; }
+    void setShuffle(bool on) { m_player.setFlag(settings::Flag::Random, on); }
     QVariantMap metadata() const {
-        QVariantMap map = mpris::metadata(track());
+        QVariantMap map = mpris::metadata(m_player.currentTrack());
         const QString id = u"mpris:trackid"_s;
         map.insert(id, QVariant::fromValue(QDBusObjectPath(map.value(id).toString())));
         return map;
     }
-    double volume() const { return mpris::volumeOf(m_player.settings.volume()); }
+    double volume() const { return mpris::volumeOf(m_engine.volume()); }
     void setVolume(double volume) {
         if (const auto v = mpris::controlVolume(volume))
-            m_player.settings.setVolume(*v);
+            m_engine.setVolume(*v);
     }
-    qlonglong position() const { return std::llround(m_player.controls.currentPosition() * 1e6); }
-    bool hasEntries() const { return m_player.currentPlaylist.count() > 0; }
+    qlonglong position() const { return std::llround(m_engine.position() * 1e6); }
+    bool hasEntries() const { return !m_engine.entries().empty(); }
     bool canControl() const { return true; }
 
     // Says what changed since the last time.
@@ -136,39 +134,40 @@ public:
         signal << kPlayerInterface << diff << QStringList();
         m_bus.send(signal);
     }
-    void stateChanged(int NewState) {
-        m_status = mpris::playbackStatus(m_status, NewState);
+
+    void changed() override {
+        m_status = mpris::playbackStatus(m_status, m_player.playState());
         update();
     }
+    void seeked(double position) override { emit Seeked(std::llround(position * 1e6)); }
 
 public slots:
-    void Next() { m_player.controls.next(); }
-    void Previous() { m_player.controls.previous(); }
-    void Pause() { m_player.controls.pause(); }
+    void Next() { m_engine.next(); }
+    void Previous() { m_engine.previous(); }
+    void Pause() { m_engine.pause(); }
     void PlayPause() {
         if (m_status == u"Playing")
-            m_player.controls.pause();
+            m_engine.pause();
         else
-            m_player.controls.play();
+            m_engine.play();
     }
-    void Stop() { m_player.controls.stop(); }
-    void Play() { m_player.controls.play(); }
+    void Stop() { m_engine.stop(); }
+    void Play() { m_engine.play(); }
     void Seek(qlonglong Offset) {
-        if (m_player.currentMedia.entryId() < 0)
+        const playback::Track& track = m_player.currentTrack();
+        if (track.entryId < 0)
             return;
-        const auto to = mpris::seekTarget(m_player.controls.currentPosition(), Offset,
-                                          m_player.currentMedia.duration());
-        if (to)
-            m_player.controls.setCurrentPosition(*to);
+        if (const auto to = mpris::seekTarget(m_engine.position(), Offset, track.seconds))
+            m_engine.setPosition(*to);
         else
-            m_player.controls.next();
+            m_engine.next();
     }
     void SetPosition(const QDBusObjectPath& TrackId, qlonglong Position) {
-        const auto to =
-            mpris::positionTarget(mpris::trackId(m_player.currentMedia.entryId()), TrackId.path(),
-                                  Position, m_player.currentMedia.duration());
+        const playback::Track& track = m_player.currentTrack();
+        const auto to = mpris::positionTarget(mpris::trackId(track.entryId), TrackId.path(),
+                                              Position, track.seconds);
         if (to)
-            m_player.controls.setCurrentPosition(*to);
+            m_engine.setPosition(*to);
     }
     // Opens as the open command does, and plays: the interface asks for it, whatever the
     // automatic start option says.
@@ -181,47 +180,29 @@ public slots:
                 u"Only an existing local file can be opened (file://...): "_s + Uri.left(256)));
             return;
         }
-        m_hooks.open(file);
-        m_player.controls.play();
+        m_player.fOpenFile(coreText(file));
+        m_engine.play();
     }
 
 signals:
     void Seeked(qlonglong Position);
 
 private:
-    mpris::Track track() const {
-        const auto& media = m_player.currentMedia;
-        return {media.entryId(),
-                media.sourceURL(),
-                media.name(),
-                media.getItemInfo(u"Author"_s),
-                media.getItemInfo(u"WM/AlbumTitle"_s),
-                media.duration()};
-    }
-
-    playback::MediaPlayer& m_player;
-    DesktopHooks m_hooks;
+    player::Player& m_player;
+    player::Engine& m_engine;
     QDBusConnection m_bus;
-    QString m_status = u"Stopped"_s;
+    QString m_status;
     QVariantMap m_last;
 };
 
 class Mpris final : public QObject, public DesktopControl {
 public:
-    Mpris(playback::MediaPlayer& player, const DesktopHooks& hooks, QDBusConnection bus)
-        : m_bus(bus) {
+    Mpris(player::Player& player, const DesktopHooks& hooks, QDBusConnection bus)
+        : m_player(player), m_bus(bus) {
         new RootAdaptor(this, hooks);
-        m_player = new PlayerAdaptor(this, player, hooks, bus);
-        m_player->update(true);
-        using MP = playback::MediaPlayer;
-        connect(&player, &MP::PlayStateChange, m_player, &PlayerAdaptor::stateChanged);
-        for (auto change : {&MP::CurrentPlaylistChange, &MP::MediaChange})
-            connect(&player, change, m_player, [this] { m_player->update(); });
-        connect(&player, &MP::VolumeChange, m_player, [this] { m_player->update(); });
-        connect(&player, &MP::PositionChange, m_player,
-                [this](double seconds) { emit m_player->Seeked(std::llround(seconds * 1e6)); });
-        for (QAction* option : {hooks.repeat, hooks.random})
-            connect(option, &QAction::toggled, m_player, [this] { m_player->update(); });
+        m_adaptor = new PlayerAdaptor(this, player, bus);
+        m_adaptor->update(true);
+        player.setListener(m_adaptor);
 
         if (!m_bus.registerObject(kPath, this, QDBusConnection::ExportAdaptors))
             return;
@@ -236,6 +217,7 @@ public:
         }
     }
     ~Mpris() override {
+        m_player.setListener(nullptr);
         if (!m_name.isEmpty())
             m_bus.unregisterService(m_name);
         if (m_registered)
@@ -243,8 +225,9 @@ public:
     }
 
 private:
+    player::Player& m_player;
     QDBusConnection m_bus;
-    PlayerAdaptor* m_player = nullptr;
+    PlayerAdaptor* m_adaptor = nullptr;
     bool m_registered = false;
     QString m_name;
 };
@@ -259,7 +242,7 @@ bool sessionBusExists() {
 
 } // namespace
 
-std::unique_ptr<DesktopControl> startDesktopControl(playback::MediaPlayer& player,
+std::unique_ptr<DesktopControl> startDesktopControl(player::Player& player,
                                                     const DesktopHooks& hooks) {
     if (!sessionBusExists())
         return std::make_unique<DesktopControl>();

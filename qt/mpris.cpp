@@ -1,6 +1,7 @@
-#include "app/mpris.h"
+#include "qt/mpris.h"
 
 #include "playback/play_state.h"
+#include "qt/qt_text.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -52,23 +53,23 @@ QString trackId(qint64 entryId) {
                        : QStringLiteral("/org/tunelark/Track/%1").arg(entryId);
 }
 
-QVariantMap metadata(const Track& track) {
+QVariantMap metadata(const playback::Track& track) {
     QVariantMap map{{QStringLiteral("mpris:trackid"), trackId(track.entryId)}};
     if (track.entryId < 0)
         return map;
     if (track.seconds && std::isfinite(*track.seconds) && *track.seconds >= 0)
         map.insert(QStringLiteral("mpris:length"), qlonglong(std::llround(*track.seconds * 1e6)));
-    if (!track.title.isEmpty())
-        map.insert(QStringLiteral("xesam:title"), track.title);
-    if (!track.artist.isEmpty())
-        map.insert(QStringLiteral("xesam:artist"), QStringList{track.artist});
-    if (!track.album.isEmpty())
-        map.insert(QStringLiteral("xesam:album"), track.album);
-    if (!track.sourceURL.isEmpty()) {
-        const bool address = track.sourceURL.contains(u"://");
-        const QUrl url = address
-                             ? QUrl(track.sourceURL)
-                             : QUrl::fromLocalFile(QFileInfo(track.sourceURL).absoluteFilePath());
+    if (!track.name.empty())
+        map.insert(QStringLiteral("xesam:title"), qtText(track.name));
+    if (!track.author.empty())
+        map.insert(QStringLiteral("xesam:artist"), QStringList{qtText(track.author)});
+    if (!track.album.empty())
+        map.insert(QStringLiteral("xesam:album"), qtText(track.album));
+    if (!track.sourceURL.empty()) {
+        const QString source = qtText(track.sourceURL);
+        const QUrl url = source.contains(u"://")
+                             ? QUrl(source)
+                             : QUrl::fromLocalFile(QFileInfo(source).absoluteFilePath());
         map.insert(QStringLiteral("xesam:url"), url.toString(QUrl::FullyEncoded));
     }
     return map;
