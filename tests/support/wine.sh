@@ -2,9 +2,9 @@
 # Runs MinGW-built tests under Wine, in one private prefix and locale kept in <state>.
 #   wine.sh <wine> <wineserver> <state> setup
 #   wine.sh <wine> <wineserver> <state> run <name> [server=<server.exe>:<mode>[:<ms>]]
-#           [before=<host program>] <program.exe> [args...]
-# run: in a fresh folder <state>/cases/<name>, first the host program (if any), then the test
-# DDE server (if any) until it is ready, then the program, whose exit code is the result.
+#           <program.exe> [args...]
+# run: in a fresh folder <state>/cases/<name>, first the test DDE server (if any) until it is
+# ready, then the program, whose exit code is the result.
 set -euo pipefail
 
 wine=$1 wineserver=$2 state=$3 action=$4
@@ -49,15 +49,12 @@ setup() {
 }
 
 run() {
-    local name=$1 server= before=
+    local name=$1 server=
     shift
-    while [[ $1 == server=* || $1 == before=* ]]; do
-        case $1 in
-        server=*) server=${1#server=} ;;
-        before=*) before=${1#before=} ;;
-        esac
+    if [[ $1 == server=* ]]; then
+        server=${1#server=}
         shift
-    done
+    fi
 
     local work=$state/cases/$name
     rm -rf "$work"
@@ -72,8 +69,6 @@ run() {
         return 0
     }
     trap cleanup EXIT
-
-    [[ -n $before ]] && "$before"
 
     if [[ -n $server ]]; then
         local exe mode hold
