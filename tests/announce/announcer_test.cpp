@@ -33,6 +33,10 @@ struct Case {
     std::vector<std::string> expected;
 };
 
+void PrintTo(const Case& c, std::ostream* out) {
+    *out << c.what;
+}
+
 Track track(char letter) {
     return {.sourceURL = std::string("/m/") + letter + ".mp3", .name = std::string(1, letter)};
 }
@@ -151,6 +155,11 @@ const Case kCases[] = {
      {"0 txt A", "0 json A playing 0", "0 show A", "1000 json A paused 0", "2000 txt A",
       "2000 json A playing 0", "2000 show A", "3000 txt B", "3000 json B playing 3000",
       "3000 show B"}},
+    {"the same track started again, not from its pause, begins anew",
+     kJson,
+     {{0, 's', 'A'}, {1000, 'e'}, {2000, 's', 'A'}},
+     {"0 txt A", "0 json A playing 0", "0 show A", "2000 txt A", "2000 json A playing 2000",
+      "2000 show A"}},
     {"nothing loaded, nothing told by hand", kAuto, {{0, 'h'}}, {}},
     {"told by hand at once, and not again when the delay is over",
      kAutoDelay,
