@@ -67,12 +67,14 @@ void Player::Form_Load(const Places& places) {
 }
 
 void Player::Form_Unload() {
-    if (std::exchange(m_unloaded, true))
-        return;
-    settings::storeOptions(m_options, settings::Stored::AtExit,
-                           [this](const std::string& key, std::string& value) {
-                               mOpenSave::WriteINI(fnINI, section(), key, value);
-                           });
+    if (!std::exchange(m_unloaded, true))
+        store(settings::Stored::AtExit);
+}
+
+void Player::store(settings::Stored when) {
+    settings::storeOptions(m_options, when, [this](const std::string& key, std::string& value) {
+        mOpenSave::WriteINI(fnINI, section(), key, value);
+    });
 }
 
 // Bringing media in
@@ -201,10 +203,7 @@ void Player::mnFormat_Click() {
     if (!answer || answer->empty())
         return;
     m_options.format = *answer;
-    settings::storeOptions(m_options, settings::Stored::WhenEdited,
-                           [this](const std::string& key, std::string& value) {
-                               mOpenSave::WriteINI(fnINI, section(), key, value);
-                           });
+    store(settings::Stored::WhenEdited);
 }
 
 void Player::tmAnnounce_Timer() {

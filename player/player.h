@@ -102,6 +102,7 @@ private:
 
     void WindowsMediaPlayer1_PlayStateChange(int NewState, const playback::Track& item);
     void applyFlag(settings::Flag flag);
+    void store(settings::Stored when); // the options' keys stored then, in the settings file
     void fillList1();
     void perform(announce::Announcer::Step step);
     void SendToMirc(const std::string& text);

@@ -5,7 +5,6 @@
 #include <QString>
 
 #include <string>
-#include <vector>
 
 inline QString qtText(const std::string& utf8) {
     return QString::fromStdString(utf8);

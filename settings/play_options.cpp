@@ -56,6 +56,16 @@ std::string_view withoutSpacesAndTabs(std::string_view text) {
     return text;
 }
 
+// One key of the options' section. `read` takes the stored text (or the default) into the
+// options; `text` is what is stored.
+struct OptionKey {
+    std::string_view name;
+    std::string_view defaultText; // read when the key is missing; the format's is the caller's
+    Stored stored;
+    void (*read)(PlayOptions& options, const std::string& text);
+    std::string (*text)(const PlayOptions& options);
+};
+
 template <bool PlayOptions::*flag> OptionKey flagKey(std::string_view name) {
     return {name, "False", Stored::AtExit,
             [](PlayOptions& o, const std::string& t) { o.*flag = parseBoolean(t).value_or(false); },
@@ -102,10 +112,6 @@ bool PlayOptions::operator[](Flag flag) const {
 
 std::string_view optionsSection() {
     return "Tunelark";
-}
-
-std::span<const OptionKey> optionKeys() {
-    return kKeys;
 }
 
 PlayOptions readOptions(const ReadValue& read, std::string_view defaultFormat) {

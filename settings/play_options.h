@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 
@@ -35,29 +34,17 @@ enum class Stored {
     Never,      // set by hand in the file while the program is closed
 };
 
-// One key of the options' section. `read` takes the stored text (or the default) into the
-// options; `text` is what is stored.
-struct OptionKey {
-    std::string_view name;
-    std::string_view defaultText; // read when the key is missing; the format's is the caller's
-    Stored stored;
-    void (*read)(PlayOptions& options, const std::string& text);
-    std::string (*text)(const PlayOptions& options);
-};
-
 // The section of the shared settings file that holds them.
 std::string_view optionsSection();
-
-// Every key, in the order startup reads them: Repeat, AutoStart, Random and AutoPrint ("False"
-// when missing; text that is no Boolean leaves the flag off), Format (the default format when
-// missing; an empty value stays empty), AnnounceDelay (seconds, see delayMs; "0" when missing)
-// and JsonFile (a Boolean, "False" when missing).
-std::span<const OptionKey> optionKeys();
 
 // One stored value: the text under key, or defaultValue when the key or the file is missing.
 using ReadValue =
     std::function<std::string(const std::string& key, const std::string& defaultValue)>;
 
+// Every key of the table, in this order: Repeat, AutoStart, Random and AutoPrint ("False" when
+// missing; text that is no Boolean leaves the flag off), Format (defaultFormat when missing; an
+// empty value stays empty), AnnounceDelay (seconds, see delayMs; "0" when missing) and JsonFile
+// (a Boolean, "False" when missing).
 PlayOptions readOptions(const ReadValue& read, std::string_view defaultFormat);
 
 // Writes one value under key; the writer may change the text in place to what it stored.

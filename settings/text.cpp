@@ -86,13 +86,4 @@ std::string validUtf8(std::string_view text) {
     return out;
 }
 
-std::size_t utf8Prefix(std::string_view text, std::size_t maxBytes) {
-    if (text.size() <= maxBytes)
-        return text.size();
-    std::size_t cut = maxBytes;
-    while (cut > 0 && isContinuation(static_cast<unsigned char>(text[cut])))
-        --cut;
-    return cut;
-}
-
 } // namespace text

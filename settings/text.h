@@ -3,7 +3,6 @@
 // Text as the core keeps it: UTF-8 in std::string. Each program converts at its own edges only
 // (QString in the Linux program, UTF-16 in the Windows one).
 
-#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -22,8 +21,5 @@ std::string lowerAscii(std::string_view text);
 
 // Each invalid UTF-8 sequence as U+FFFD, so whatever reads the text next gets well-formed UTF-8.
 std::string validUtf8(std::string_view text);
-
-// The length of the longest prefix of at most maxBytes that splits no UTF-8 sequence.
-std::size_t utf8Prefix(std::string_view text, std::size_t maxBytes);
 
 } // namespace text
