@@ -194,6 +194,10 @@ void Player::hotkey(Hotkey key) {
 // Announcing
 
 void Player::mnPrintSongName_Click() {
+    PrintSongName();
+}
+
+void Player::PrintSongName() {
     perform(m_announcer.tellNow(m_current, m_clock.now()));
 }
 

@@ -104,6 +104,7 @@ private:
     void applyFlag(settings::Flag flag);
     void store(settings::Stored when); // the options' keys stored then, in the settings file
     void fillList1();
+    void PrintSongName();
     void perform(announce::Announcer::Step step);
     void SendToMirc(const std::string& text);
     void changed();
