@@ -258,8 +258,11 @@ TEST_F(Player, TheDesktopSeesTheTrackTheEngineLastStartedOrLoaded) {
 // The box's own event loop brings more starts; once it is closed only the latest is taken.
 TEST_F(Player, AMissingClientIsToldOnceAndTheStartsUnderItsBoxWait) {
     load("[Tunelark]\r\nAutoPrint=True\r\n");
+    Listener listener;
+    player.setListener(&listener);
     link.accept = false;
     view.whileBoxIsUp = [&] {
+        EXPECT_EQ(listener.changes, 2) << "the desktop hears of the start before the box";
         start(track("second"));
         start(track("third"));
         EXPECT_EQ(view.texts[2], "") << "shown while the box was up";
