@@ -1,5 +1,6 @@
 #include "qt/mpv_engine.h"
 
+#include "playback/playlist_file.h"
 #include "settings/text.h"
 
 #include <mpv/client.h>
@@ -73,6 +74,17 @@ std::string entryKey(int64_t index, const char* field) {
     return "playlist/" + std::to_string(index) + "/" + field;
 }
 
+// What a list on disk may have the engine open: files and the web. Told directly, the engine also
+// opens pipes, devices and its own filters, which no list may reach.
+bool mayOpenFromList(const std::string& url) {
+    static constexpr std::string_view kSchemes[] = {
+        "file", "http",  "https", "ftp",   "mms",    "mmsh",   "mmst", "rtsp", "rtsps",
+        "rtmp", "rtmpe", "rtmps", "rtmpt", "rtmpte", "rtmpts", "rtp",  "srt",  "srtp"};
+    const std::string scheme = playback::schemeOf(url);
+    return scheme.empty() ||
+           std::find(std::begin(kSchemes), std::end(kSchemes), scheme) != std::end(kSchemes);
+}
+
 } // namespace
 
 MpvEngine::MpvEngine(const Options& options, QObject* parent) : QObject(parent) {
@@ -142,6 +154,7 @@ void MpvEngine::release() {
     m_mpv = nullptr;
     m_items.clear();
     m_indexById.clear();
+    m_listTitles.clear();
     m_awaitingAfterEnd = false;
 }
 
@@ -426,12 +439,39 @@ std::vector<Entry> MpvEngine::readPlaylist() const {
             if (const auto* id = mapValue(entry, "id"); id && id->format == MPV_FORMAT_INT64)
                 item.id = id->u.int64;
             item.sourceURL = nodeText(entry, "filename");
-            item.name = playback::entryName(item.sourceURL, nodeText(entry, "title"));
+            item.name =
+                playback::entryName(item.sourceURL, titleOf(item.id, nodeText(entry, "title")));
             items.push_back(std::move(item));
         }
     }
     mpv_free_node_contents(&node);
     return items;
+}
+
+// An entry's title from its list: ours for a list read here, else the engine's.
+std::string MpvEngine::titleOf(int64_t id, std::string engineTitle) const {
+    const auto it = m_listTitles.find(id);
+    return it == m_listTitles.end() ? engineTitle : it->second;
+}
+
+// A list on disk is read here, and its entries go to the engine one by one; their titles stay
+// here, by the ids the engine gave them.
+void MpvEngine::appendList(const std::string& file) {
+    std::vector<playback::ListEntry> sent;
+    for (auto& entry : playback::readPlaylist(file)) {
+        if (mayOpenFromList(entry.url) && command({"loadfile", entry.url.c_str(), "append"}))
+            sent.push_back(std::move(entry));
+    }
+    readItems();
+    // The engine's list is what was sent, in order; checked all the same.
+    for (std::size_t i = 0; i < sent.size() && i < m_items.size(); ++i) {
+        if (m_items[i].sourceURL != sent[i].url)
+            break;
+        if (!sent[i].title.empty()) {
+            m_items[i].name = sent[i].title;
+            m_listTitles.emplace(m_items[i].id, std::move(sent[i].title));
+        }
+    }
 }
 
 void MpvEngine::readItems() {
@@ -501,12 +541,18 @@ void MpvEngine::setURL(const std::string& url) {
     if (url.empty())
         return;
     setProperty("pause", m_autoStart ? "no" : "yes");
-    // A playlist file is expanded at once, so its entries can be listed right away. Appended to
-    // the emptied engine, nothing starts by itself: the first entry is ours to choose.
+    // A playlist file is expanded at once, so its entries can be listed right away: read here
+    // when it is on disk, by the engine when it is on the web. Appended to the emptied engine,
+    // nothing starts by itself: the first entry is ours to choose.
     const bool list = playback::isPlaylistFile(url);
-    if (!command({list ? "loadlist" : "loadfile", url.c_str(), "append"}))
-        return;
-    readItems();
+    const std::string scheme = playback::schemeOf(url);
+    if (list && (scheme.empty() || scheme == "file")) {
+        appendList(url);
+    } else {
+        if (!command({list ? "loadlist" : "loadfile", url.c_str(), "append"}))
+            return;
+        readItems();
+    }
     if (m_items.empty())
         return;
     if (list)
@@ -521,6 +567,7 @@ void MpvEngine::clear() {
     command({"stop"}); // empties the engine's list too
     m_items.clear();
     m_indexById.clear();
+    m_listTitles.clear();
     m_pass.reset();
     m_nesting.reset();
     m_resumeId = -1;
@@ -620,7 +667,8 @@ std::string MpvEngine::itemName() const {
         return title;
     std::string listTitle;
     if (const auto pos = intProperty("playlist-playing-pos"); pos && *pos >= 0)
-        listTitle = stringProperty(entryKey(*pos, "title"));
+        listTitle = titleOf(intProperty(entryKey(*pos, "id")).value_or(-1),
+                            stringProperty(entryKey(*pos, "title")));
     return playback::entryName(stringProperty("path"), listTitle);
 }
 

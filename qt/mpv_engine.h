@@ -98,6 +98,8 @@ private:
     bool flagProperty(const char* name) const;
     std::vector<player::Entry> readPlaylist() const;
     void readItems();
+    void appendList(const std::string& file);
+    std::string titleOf(int64_t id, std::string engineTitle) const;
     int itemIndexOf(int64_t id) const;   // in m_items
     int engineIndexOf(int64_t id) const; // in the engine's list, checked against it
     void playEntry(int64_t id);
@@ -121,7 +123,8 @@ private:
 
     // The engine's list, in its order, which is the order of the file.
     std::vector<player::Entry> m_items;
-    mutable std::unordered_map<int64_t, int> m_indexById; // built when first needed
+    mutable std::unordered_map<int64_t, int> m_indexById;  // built when first needed
+    std::unordered_map<int64_t, std::string> m_listTitles; // of the entries of a list read here
     playback::RandomPass m_pass;
     playback::Nesting m_nesting;
     std::mt19937_64 m_rng{std::random_device{}()};

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMimeData>
@@ -42,6 +43,20 @@ protected:
         return waitFor(psPlaying, started + 1) && playing() == entry(row);
     }
     void autoStart() { A::action(*m, "mnAutoStart")->trigger(); }
+    // The entry at row starts when double-clicked, and it is the file named; then it stops.
+    bool playsByDoubleClick(int row, const QString& file) {
+        tap->started.clear();
+        A::list(*m)->setCurrentRow(row);
+        A::dblClick(*m);
+        if (!waitUntil([&] { return !tap->started.isEmpty(); }) || tap->started.first() != file)
+            return false;
+        A::action(*m, "mnStop")->trigger();
+        return waitUntil([&] { return tap->states.back() == psStopped; });
+    }
+    static bool write(const QString& path, const QByteArray& bytes) {
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    }
     void drop(QWidget* target, QMimeData* mime) {
         const QPoint at = target->rect().center();
         QDragEnterEvent enter(at, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
@@ -136,24 +151,44 @@ TEST_F(Playlist, DoubleClickPlaysTheSelectedEntryEvenShuffled) {
     }
 }
 
-TEST_F(Playlist, AListReachedInsideTheListRefillsTheView) {
+TEST_F(Playlist, AFolderReachedInsideTheListRefillsTheView) {
+    QTemporaryDir lists;
+    const QString list = lists.filePath(QStringLiteral("with-folder.m3u"));
+    ASSERT_TRUE(
+        write(list, (media(QStringLiteral("beep0.ogg")) + u'\n' + media(QStringLiteral("folder")) +
+                     u'\n' + media(QStringLiteral("beep3.ogg")) + u'\n')
+                        .toUtf8()));
     autoStart();
-    m->fOpenFile(media(QStringLiteral("nested.m3u")));
-    EXPECT_EQ(view(), (QStringList{QStringLiteral("beep0"), QStringLiteral("inner"),
+    m->fOpenFile(list);
+    EXPECT_EQ(view(), (QStringList{QStringLiteral("beep0"), QStringLiteral("folder"),
                                    QStringLiteral("beep3")}));
-    ASSERT_TRUE(waitUntil([&] { return view().size() == 4; }));
-    EXPECT_EQ(view(), (QStringList{QStringLiteral("beep0"), QStringLiteral("beep1"),
-                                   QStringLiteral("beep2"), QStringLiteral("beep3")}));
+    const QStringList expanded{QStringLiteral("beep0"), QStringLiteral("a"), QStringLiteral("b"),
+                               QStringLiteral("c"), QStringLiteral("beep3")};
+    ASSERT_TRUE(waitUntil([&] { return view() == expanded; }));
     EXPECT_EQ(A::list(*m)->currentRow(), 1) << "the highlight is on the entry playing";
-    for (int row : {3, 0, 2}) {
-        A::action(*m, "mnStop")->trigger();
-        ASSERT_TRUE(waitUntil([&] { return tap->states.back() == psStopped; }));
-        tap->started.clear();
-        A::list(*m)->setCurrentRow(row);
-        A::dblClick(*m);
-        ASSERT_TRUE(waitUntil([&] { return !tap->started.isEmpty(); })) << row;
-        EXPECT_EQ(tap->started.first(), view()[row]);
-    }
+    for (int row : {4, 0, 2})
+        ASSERT_TRUE(playsByDoubleClick(row, expanded[row])) << row;
+}
+
+TEST_F(Playlist, AListMadeOnWindowsPlaysEachEntryUnderItsCyrillicName) {
+    // CP1251, CR LF, "\" between folders, and a title of the list's own for one entry.
+    QTemporaryDir lists;
+    QDir dir(lists.path());
+    ASSERT_TRUE(dir.mkpath(QStringLiteral("Ночь")));
+    const QStringList files{QStringLiteral("Утро"), QStringLiteral("День"), QStringLiteral("Ёлка")};
+    for (const QString& file :
+         {QStringLiteral("Утро.ogg"), QStringLiteral("День.ogg"), QStringLiteral("Ночь/Ёлка.ogg")})
+        ASSERT_TRUE(QFile::copy(media(QStringLiteral("untagged.ogg")), dir.filePath(file)));
+    const QString list = dir.filePath(QStringLiteral("Песни.m3u"));
+    ASSERT_TRUE(write(list, "#EXTM3U\r\n\xd3\xf2\xf0\xee.ogg\r\n"
+                            "#EXTINF:3,\xc2\xe5\xf7\xe5\xf0\xed\xff\xff \xef\xe5\xf1\xed\xff\r\n"
+                            "\xc4\xe5\xed\xfc.ogg\r\n"
+                            "\xcd\xee\xf7\xfc\\\xa8\xeb\xea\xe0.ogg\r\n"));
+    m->fOpenFile(list);
+    EXPECT_EQ(view(), (QStringList{QStringLiteral("Утро"), QStringLiteral("Вечерняя песня"),
+                                   QStringLiteral("Ёлка")}));
+    for (int row : {0, 1, 2})
+        ASSERT_TRUE(playsByDoubleClick(row, files[row])) << row;
 }
 
 TEST_F(Playlist, OptionsToggleTheirMarkAndTheEngine) {
