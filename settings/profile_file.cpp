@@ -299,6 +299,11 @@ bool isEditable(std::string_view text) {
     return !text.starts_with("\xFF\xFE") && !text.starts_with("\xFE\xFF");
 }
 
+std::string fileBytes(const std::filesystem::path& file) {
+    Loaded loaded = load(file);
+    return loaded.ok ? std::move(loaded.bytes) : std::string();
+}
+
 std::string readFileString(const std::filesystem::path& file, std::string_view section,
                            std::string_view key, std::string_view defaultValue,
                            std::size_t bufferSize, Charset charset) {

@@ -48,6 +48,9 @@ bool isWritable(std::string_view text, std::string_view section, std::string_vie
 // alone.
 bool isEditable(std::string_view text);
 
+// The bytes of a regular file; empty for a missing one or anything else (a pipe, a device).
+std::string fileBytes(const std::filesystem::path& file);
+
 // readString() over a file; a missing or unreadable file gives the default.
 std::string readFileString(const std::filesystem::path& file, std::string_view section,
                            std::string_view key, std::string_view defaultValue,

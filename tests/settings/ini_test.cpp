@@ -83,6 +83,32 @@ TEST_F(Ini, LongValuesComeBackAsTheirFirst254Characters) {
     EXPECT_EQ(read("Cyrillic"), "a" + repeated("ж", 253));
 }
 
+// The client may keep its file in UTF-8 or in the code page: a value goes in the encoding the
+// file already has, and reads back whole either way.
+TEST_F(Ini, ValuesGoInTheFilesOwnEncoding) {
+    const struct {
+        const char* name;
+        std::string before; // the file as the client left it; empty: no file
+        std::string written;
+    } cases[] = {
+        {"new file: code page", "", text::toAnsi("Format=Кино")},
+        {"ASCII: code page", "[mirc]\r\nnick=Vasya\r\n", text::toAnsi("Format=Кино")},
+        {"code page", "[mirc]\r\nnick=" + text::toAnsi("Вася") + "\r\n",
+         text::toAnsi("Format=Кино")},
+        {"UTF-8", "[mirc]\r\nnick=Вася\r\n", "Format=Кино"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(text::pathOf(ini));
+        if (!c.before.empty())
+            put(text::pathOf(ini), c.before);
+        writeKey("Format", "Кино");
+        EXPECT_NE(bytesOf(text::pathOf(ini)).find(c.written), std::string::npos);
+        EXPECT_EQ(bytesOf(text::pathOf(ini)).rfind(c.before, 0), 0u);
+        EXPECT_EQ(read("Format"), "Кино");
+    }
+}
+
 TEST_F(Ini, LineBreaksBecomeBlanksInFileAndCallerText) {
     const struct {
         std::string value;
