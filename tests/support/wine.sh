@@ -2,7 +2,7 @@
 # Runs MinGW-built tests under Wine, in one private prefix and locale kept in <state>.
 #   wine.sh <wine> <wineserver> <state> setup
 #   wine.sh <wine> <wineserver> <state> run <name> [server=<server.exe>:<mode>[:<ms>]]
-#           <program.exe> [args...]
+#           [env=<NAME>=<value>]... <program.exe> [args...]
 # run: in a fresh folder <state>/cases/<name>, first the test DDE server (if any) until it is
 # ready, then the program, whose exit code is the result.
 set -euo pipefail
@@ -11,6 +11,9 @@ wine=$1 wineserver=$2 state=$3 action=$4
 shift 4
 
 export WINEPREFIX=$state/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Without a sound device the media-player control never returns from play(): Wine gets a home
+# of its own whose ALSA default discards the sound. The machine's own settings stay as they are.
+export HOME=$state/home
 # Cyrillic must go through CP1251, which Wine takes from the Unix locale. Only Wine gets it,
 # since this shell started before the locale existed.
 export LOCPATH=$state/locale
@@ -26,6 +29,9 @@ setup() {
         }
     fi
 
+    mkdir -p "$HOME"
+    echo 'pcm.!default { type null }' >"$HOME/.asoundrc"
+
     if [[ ! -e $WINEPREFIX/.tunelark-ready ]]; then
         rm -rf "$WINEPREFIX"
         in_wine wineboot -i
@@ -33,19 +39,14 @@ setup() {
         touch "$WINEPREFIX/.tunelark-ready"
     fi
 
-    # Wine needs a display unless told to draw nowhere; follow what this run has.
-    local graphics=null
-    [[ -n ${DISPLAY:-} ]] && graphics=default
-    if [[ $(cat "$WINEPREFIX/.tunelark-graphics" 2>/dev/null) != "$graphics" ]]; then
-        if [[ $graphics == null ]]; then
-            in_wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null
-        else
-            in_wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f >/dev/null || true
-        fi
+    # Windows run on Wine's null graphics driver, display or not: under X with no window
+    # manager every hidden window would wait 2 s.
+    if [[ ! -e $WINEPREFIX/.tunelark-null-graphics ]]; then
+        in_wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null
         "$wineserver" -w
-        echo "$graphics" >"$WINEPREFIX/.tunelark-graphics"
+        touch "$WINEPREFIX/.tunelark-null-graphics"
     fi
-    echo "wine.sh: prefix ready ($graphics graphics, code page from $locale_name)"
+    echo "wine.sh: prefix ready (null graphics, code page from $locale_name)"
 }
 
 run() {
@@ -55,6 +56,11 @@ run() {
         server=${1#server=}
         shift
     fi
+    local settings=()
+    while [[ $1 == env=* ]]; do
+        settings+=("${1#env=}")
+        shift
+    done
 
     local work=$state/cases/$name
     rm -rf "$work"
@@ -91,7 +97,7 @@ run() {
     fi
 
     local rc=0
-    timeout 120 env LC_ALL=$locale_name "$wine" "$@" || rc=$?
+    timeout 120 env LC_ALL=$locale_name "${settings[@]}" "$wine" "$@" || rc=$?
     exit "$rc"
 }
 
