@@ -1,0 +1,176 @@
+// The media-player control as an Engine, against a stand-in for the control that raises its
+// events inside the calls that cause them, the way the system's control does, and that lacks
+// what a control may lack (its own list, playItem, tags).
+#include "win32/control_engine.h"
+
+#include "support/temp_dir.h"
+#include "win32/fake_control.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+
+namespace {
+
+using testsupport::FakeControl;
+
+void put(const testsupport::TempDir& dir, const char* name, const std::string& bytes) {
+    testsupport::put(text::pathOf(dir.file(name)), bytes);
+}
+
+// What the player hears: each play state, and the track's title with a start.
+struct Heard final : player::EngineListener {
+    std::vector<std::string> states;
+    playback::Track last;
+    void playStateChanged(int state, const playback::Track& track) override {
+        states.push_back(state == 3 ? "3:" + track.name : std::to_string(state));
+        if (state == 3)
+            last = track;
+    }
+    void titleChanged(const playback::Track& track) override {
+        states.push_back("title:" + track.name);
+    }
+    void playlistChanged() override {}
+    void volumeChanged(int) override {}
+    void seeked(double) override {}
+};
+
+struct Case {
+    const char* name;
+    bool keepsList;
+    bool loop;
+    // Steps: "open" the list of a b c, "end" of the media (8 9 1), "fail" (every opening
+    // from then on fails), "drain", "next", "prev", "pick <n>" (a double-click).
+    const char* steps;
+    const char* heard;  // the states the player heard, in order
+    const char* called; // the control's calls, after the list was opened
+};
+
+const Case kCases[] = {
+    {"EventsWaitUntilTheCallHasReturned", false, false, "open", "", "url a play"},
+    {"WineDoublePlayingIsOneStart", false, false, "open drain", "9 0 9 10 9 3:a", "url a play"},
+    {"EachEndOpensTheNextEntryItself", false, false, "open drain end drain end drain end drain",
+     "9 0 9 10 9 3:a 8 9 9 10 9 3:b 8 9 9 10 9 3:c 8 9 1", "url a play url b play url c play"},
+    {"RepeatGoesBackToTheTop", false, true, "open drain pick 2 drain end drain",
+     "9 0 9 10 9 3:a 9 10 9 3:c 8 9 9 10 9 3:a", "url a play url c play url a play"},
+    {"AFailedEntryIsSkippedAndNotToldToPlay", false, false,
+     "open drain pick 1 drain fail next drain", "9 0 9 10 9 3:a 9 10 9 3:b 9 0 1",
+     "url a play url b play url c"},
+    {"AListOfFailuresIsGoneThroughOnce", false, true, "open drain fail next drain",
+     "9 0 9 10 9 3:a 9 0 9 0 9 0 1", "url a play url b url c url a"},
+    {"StepsByHandFromTheLastWithoutRepeatStayPut", false, false, "open drain pick 2 drain next",
+     "9 0 9 10 9 3:a 9 10 9 3:c", "url a play url c play"},
+    {"PreviousFromTheFirstWithRepeatIsTheLast", false, true, "open drain prev drain",
+     "9 0 9 10 9 3:a 9 10 9 3:c", "url a play url c play"},
+    {"TheControlsOwnListIsUsedWhenItKeepsOne", true, false, "open drain pick 2 drain",
+     "9 0 9 3:a 9 3:c", "play item 2"},
+};
+
+class ControlEngineRules : public testing::TestWithParam<Case> {};
+
+TEST_P(ControlEngineRules, FollowTheControl) {
+    const Case& c = GetParam();
+    testsupport::TempDir dir;
+    for (const char* name : {"a.wav", "b.wav", "c.wav"})
+        put(dir, name, "RIFF");
+    put(dir, "list.m3u", "a.wav\nb.wav\nc.wav\n");
+
+    FakeControl control;
+    control.keepsList = c.keepsList;
+    win32::ControlEngine engine(control, {});
+    control.engine = &engine;
+    Heard heard;
+    engine.setListener(&heard);
+    engine.setAutoStart(true);
+    engine.setLoop(c.loop);
+
+    std::istringstream steps(c.steps);
+    for (std::string step; steps >> step;) {
+        if (step == "open") {
+            engine.setURL(dir.file("list.m3u"));
+            if (c.keepsList)
+                control.play(); // the system's control starts its new list by itself
+        } else if (step == "end") {
+            control.raise({8, 9, 1});
+        } else if (step == "fail") {
+            control.failing = true;
+        } else if (step == "drain") {
+            engine.drain();
+        } else if (step == "next") {
+            engine.next();
+        } else if (step == "prev") {
+            engine.previous();
+        } else if (step == "pick") {
+            int index = 0;
+            steps >> index;
+            engine.playItem(engine.entries()[std::size_t(index)]);
+        }
+    }
+    std::string heardText, calledText;
+    for (const auto& state : heard.states)
+        heardText += (heardText.empty() ? "" : " ") + state;
+    for (const auto& call : control.calls)
+        if (call != "url ") // the unload before each open
+            calledText += (calledText.empty() ? "" : " ") + call.substr(0, call.find(".wav"));
+    EXPECT_EQ(heardText, c.heard);
+    EXPECT_EQ(calledText, c.called);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ControlEngineRules, testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// What the control leaves out of a track comes from elsewhere: a NULL tag is empty text, the
+// length's text from the length, and the type and size from the file itself.
+TEST(ControlEngineTrack, FillsWhatTheControlLeavesOut) {
+    testsupport::TempDir dir;
+    put(dir, "Песня.MP3", std::string(1234, 'x'));
+    FakeControl control;
+    win32::ControlEngine engine(control, {});
+    control.engine = &engine;
+    engine.setURL(dir.file("Песня.MP3"));
+
+    playback::Track track = engine.currentTrack();
+    EXPECT_EQ(track.name, "Песня");
+    EXPECT_EQ(track.author, "");
+    EXPECT_EQ(track.durationString, "00:02");
+    EXPECT_EQ(track.fileType, "mp3");
+    EXPECT_EQ(track.fileSize, "1234");
+
+    control.info = {{"Author", "Кино"},
+                    {"Bitrate", "128000"},
+                    {"FileSize", "99"},
+                    {"FileType", "WMA"},
+                    {"WM/TrackNumber", "3/12"}};
+    control.lengthText = "3:45";
+    control.length = 0; // a station
+    track = engine.currentTrack();
+    EXPECT_EQ(track.author, "Кино");
+    EXPECT_EQ(track.bitrate, "128000");
+    EXPECT_EQ(track.fileSize, "99");
+    EXPECT_EQ(track.fileType, "wma");
+    EXPECT_EQ(track.trackNumber, "3");
+    EXPECT_EQ(track.durationString, "3:45");
+    EXPECT_FALSE(track.seconds);
+}
+
+// Once closed, with the control gone, nothing reaches it and nothing is heard.
+TEST(ControlEngineTrack, ClosedEngineTouchesNothing) {
+    FakeControl control;
+    win32::ControlEngine engine(control, {});
+    control.engine = &engine;
+    Heard heard;
+    engine.setListener(&heard);
+    engine.setURL("x.wav");
+    engine.close();
+    control.calls.clear();
+    engine.play();
+    engine.next();
+    engine.setURL("y.wav");
+    engine.drain();
+    EXPECT_TRUE(control.calls.empty());
+    EXPECT_TRUE(heard.states.empty());
+    EXPECT_TRUE(engine.currentTrack().empty());
+}
+
+} // namespace

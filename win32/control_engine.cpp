@@ -1,0 +1,427 @@
+#include "win32/control_engine.h"
+
+#include "playback/play_state.h"
+#include "playback/playlist_file.h"
+#include "settings/text.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <utility>
+
+namespace win32 {
+namespace {
+
+using playback::psMediaEnded;
+using playback::psPlaying;
+using playback::psReady;
+using playback::psStopped;
+using playback::psTransitioning;
+constexpr int psUndefined = 0; // the control's state after media it could not open
+
+bool isAddress(const std::string& url) {
+    const auto colon = url.find("://");
+    return colon != std::string::npos && colon > 1;
+}
+
+// The size of a file on this machine, when the control keeps it to itself.
+std::string fileSizeOf(const std::string& url) {
+    if (url.empty() || isAddress(url))
+        return {};
+    std::error_code error;
+    const auto size = std::filesystem::file_size(text::pathOf(url), error);
+    return error ? std::string() : std::to_string(size);
+}
+
+} // namespace
+
+ControlEngine::ControlEngine(MediaControl& control, std::function<void()> wake)
+    : m_control(&control), m_wake(std::move(wake)) {
+    // The order of play is chosen here, whatever the control would choose.
+    m_control->setMode("shuffle", false);
+}
+
+// Events
+
+void ControlEngine::queue(ControlEvent event) {
+    if (event.kind == ControlEvent::PlayState && event.state == psUndefined)
+        m_openFailed = true;
+    m_events.push_back({event, m_opens});
+    if (!std::exchange(m_wakeAsked, true) && m_wake)
+        m_wake();
+}
+
+void ControlEngine::drain() {
+    m_wakeAsked = false;
+    while (!m_events.empty()) {
+        const Queued next = m_events.front();
+        m_events.pop_front();
+        handle(next.event, next.opens == m_opens);
+    }
+}
+
+// current: raised since the latest open; an older end or failure is of media already left.
+void ControlEngine::handle(const ControlEvent& event, bool current) {
+    if (!m_control)
+        return;
+    if (m_heldTransition && !(event.kind == ControlEvent::PlayState && event.state == psPlaying)) {
+        m_heldTransition = false;
+        report(psTransitioning);
+    }
+    if (event.kind == ControlEvent::MediaChange) {
+        // A station names its next track by changing the media's title while it plays.
+        // A file's media changes too, as the control reads its tags: those are not new tracks.
+        if (m_state != psPlaying || !m_listener)
+            return;
+        const playback::Track track = currentTrack();
+        if (isAddress(track.sourceURL) && !track.seconds && !track.name.empty() &&
+            !playback::sameTrack(track, m_told))
+            m_listener->titleChanged(m_told = track);
+        return;
+    }
+    switch (event.state) {
+    case psPlaying:
+        playing();
+        return;
+    case psReady:
+        report(psReady, currentTrack());
+        return;
+    case psTransitioning:
+        if (m_state == psPlaying && current) {
+            // Held: a control may pass through it while starting what already plays.
+            m_heldTransition = true;
+            return;
+        }
+        report(psTransitioning);
+        return;
+    case psMediaEnded:
+        report(psMediaEnded);
+        if (!current)
+            return;
+        m_ended = true;
+        m_failedInRow = 0;
+        if (m_controlList && m_shuffle)
+            playAtRandom(true); // before the control goes on to its own next entry
+        return;
+    case psUndefined:
+        if (current && m_current >= 0 && !m_controlList && m_requested < 0) {
+            // The entry could not be opened: go on with the next, as at its end.
+            m_ended = true;
+            ++m_failedInRow;
+        }
+        report(psUndefined);
+        [[fallthrough]];
+    case psStopped:
+        if (std::exchange(m_ended, false) && !m_controlList) {
+            ended();
+            return;
+        }
+        if (event.state == psStopped)
+            report(psStopped);
+        return;
+    default:
+        report(event.state);
+        return;
+    }
+}
+
+void ControlEngine::playing() {
+    int index = m_current;
+    if (m_controlList) {
+        if (const auto at = m_control->currentItemIndex();
+            at && *at >= 0 && *at < int(m_entries.size()))
+            index = *at;
+    }
+    if (m_requested >= 0 && index != m_requested)
+        return; // the control went its own way first; the entry asked for comes next
+    if (std::exchange(m_heldTransition, false)) {
+        if (index == m_current)
+            return; // the same start again
+        report(psTransitioning);
+    }
+    m_requested = -1;
+    m_ended = false;
+    m_failedInRow = 0;
+    m_current = index;
+    if (index >= 0) {
+        m_pass.started(m_entries[std::size_t(index)].id);
+        m_pass.loaded(m_entries[std::size_t(index)].id);
+    }
+    report(psPlaying, currentTrack());
+}
+
+// The control stepped no further by itself: choose what plays next.
+void ControlEngine::ended() {
+    if (m_failedInRow >= int(m_entries.size())) {
+        m_failedInRow = 0;
+        report(psStopped);
+        return;
+    }
+    if (m_shuffle)
+        playAtRandom(true);
+    else
+        step(1, true);
+}
+
+void ControlEngine::report(int state, const playback::Track& track) {
+    m_state = state;
+    if (state == psPlaying)
+        m_told = track;
+    if (m_listener)
+        m_listener->playStateChanged(state, track);
+}
+
+// The list
+
+void ControlEngine::setURL(const std::string& url) {
+    clear();
+    if (!m_control || url.empty())
+        return;
+    const bool list = playback::isPlaylistFile(url);
+    if (list) {
+        for (auto& entry : playback::readPlaylist(url))
+            m_entries.push_back(
+                {m_nextId++, entry.url, playback::entryName(entry.url, entry.title)});
+    } else {
+        m_entries.push_back({m_nextId++, url, playback::entryName(url, {})});
+    }
+    if (m_entries.empty())
+        return;
+    std::vector<int64_t> ids;
+    for (const auto& entry : m_entries)
+        ids.push_back(entry.id);
+    m_pass.setEntries(std::move(ids));
+
+    int first = 0;
+    if (m_shuffle && m_autoStart)
+        first = indexOf(m_pass.next(m_rng).value_or(m_entries.front().id));
+    if (list) {
+        std::vector<std::string> urls;
+        for (const auto& entry : m_entries)
+            urls.push_back(entry.sourceURL);
+        const std::string name = text::utf8Of(text::pathOf(url).stem());
+        m_controlList = m_control->setPlaylist(name, urls);
+    }
+    if (!m_controlList) {
+        open(first, m_autoStart);
+        return;
+    }
+    m_current = 0;
+    if (first != 0)
+        playEntry(first);
+}
+
+void ControlEngine::clear() {
+    ++m_opens;
+    if (m_control) {
+        m_control->stop();
+        m_control->setURL({});
+    }
+    m_entries.clear();
+    m_pass.reset();
+    m_controlList = false;
+    m_current = -1;
+    m_requested = -1;
+    m_ended = false;
+    m_failedInRow = 0;
+}
+
+int ControlEngine::indexOf(int64_t id) const {
+    const auto it = std::find_if(m_entries.begin(), m_entries.end(),
+                                 [id](const player::Entry& entry) { return entry.id == id; });
+    return it == m_entries.end() ? -1 : int(it - m_entries.begin());
+}
+
+// Loads the entry as the control's one medium. Not every control starts by itself after a new
+// address, even with automatic start on, so it is told to.
+void ControlEngine::open(int index, bool start) {
+    ++m_opens;
+    m_current = index;
+    m_ended = false;
+    m_pass.started(m_entries[std::size_t(index)].id);
+    m_openFailed = false;
+    // Told to play what it could not open, a control may fall over.
+    if (m_control->setURL(m_entries[std::size_t(index)].sourceURL) && start && !m_openFailed)
+        m_control->play();
+}
+
+void ControlEngine::playEntry(int index) {
+    if (!m_control || index < 0 || index >= int(m_entries.size()))
+        return;
+    if (m_controlList) {
+        ++m_opens;
+        m_requested = index;
+        m_pass.started(m_entries[std::size_t(index)].id);
+        if (m_control->playItem(index))
+            return;
+        m_requested = -1;
+        m_controlList = false; // the control cannot go to an entry: step through the list here
+    }
+    open(index, true);
+}
+
+void ControlEngine::step(int by, bool fromEnd) {
+    int index = m_current + by;
+    if (index < 0 || index >= int(m_entries.size())) {
+        if (!m_loop || m_entries.empty()) {
+            if (fromEnd)
+                report(psStopped);
+            return;
+        }
+        index = by > 0 ? 0 : int(m_entries.size()) - 1;
+        if (by > 0)
+            m_pass.newPass();
+    }
+    playEntry(index);
+}
+
+void ControlEngine::playAtRandom(bool fromEnd) {
+    const int64_t ended = m_current >= 0 ? m_entries[std::size_t(m_current)].id : -1;
+    auto next = m_pass.next(m_rng);
+    if (!next && m_loop && m_pass.anyLoaded()) {
+        m_pass.newPass();
+        next = m_pass.next(m_rng, ended);
+    }
+    if (next) {
+        playEntry(indexOf(*next));
+    } else if (fromEnd) {
+        if (m_controlList)
+            m_control->stop();
+        else
+            report(psStopped);
+    }
+}
+
+void ControlEngine::playItem(const player::Entry& entry) {
+    playEntry(indexOf(entry.id));
+}
+
+// Transport
+
+void ControlEngine::play() {
+    if (!m_control)
+        return;
+    if (m_current < 0 && !m_entries.empty()) {
+        playEntry(m_shuffle ? indexOf(m_pass.next(m_rng).value_or(m_entries.front().id)) : 0);
+        return;
+    }
+    m_control->play();
+}
+
+void ControlEngine::pause() {
+    if (m_control)
+        m_control->pause();
+}
+
+void ControlEngine::stop() {
+    if (!m_control)
+        return;
+    m_ended = false;
+    m_requested = -1;
+    m_control->stop();
+}
+
+void ControlEngine::next() {
+    if (!m_control || m_entries.empty())
+        return;
+    if (m_shuffle)
+        playAtRandom(false);
+    else if (!m_controlList || !m_control->next())
+        step(1, false);
+}
+
+void ControlEngine::previous() {
+    if (!m_control || m_entries.empty())
+        return;
+    if (m_shuffle) {
+        if (const auto back = m_pass.previous())
+            playEntry(indexOf(*back));
+    } else if (!m_controlList || !m_control->previous()) {
+        step(-1, false);
+    }
+}
+
+int ControlEngine::volume() const {
+    return m_control ? m_control->volume() : 0;
+}
+
+void ControlEngine::setVolume(int volume) {
+    if (!m_control)
+        return;
+    m_control->setVolume(std::clamp(volume, 0, 100));
+    if (m_listener)
+        m_listener->volumeChanged(m_control->volume());
+}
+
+double ControlEngine::position() const {
+    return m_control ? std::max(0.0, m_control->position()) : 0;
+}
+
+void ControlEngine::setPosition(double seconds) {
+    if (!m_control || !std::isfinite(seconds) || m_control->sourceURL().empty())
+        return;
+    m_control->setPosition(std::max(0.0, seconds));
+    if (m_listener)
+        m_listener->seeked(position());
+}
+
+void ControlEngine::setAutoStart(bool on) {
+    m_autoStart = on;
+    if (m_control)
+        m_control->setAutoStart(on);
+}
+
+void ControlEngine::setLoop(bool on) {
+    m_loop = on;
+    if (m_control)
+        m_control->setMode("loop", on);
+}
+
+void ControlEngine::setShuffle(bool on) {
+    m_shuffle = on;
+}
+
+void ControlEngine::close() {
+    m_control = nullptr;
+    m_events.clear();
+    m_entries.clear();
+    m_current = -1;
+}
+
+// The media now current
+
+playback::Track ControlEngine::currentTrack() const {
+    playback::Track track;
+    if (!m_control)
+        return track;
+    track.sourceURL = m_control->sourceURL();
+    if (track.sourceURL.empty())
+        return track;
+    if (m_current >= 0 && m_current < int(m_entries.size()))
+        track.entryId = m_entries[std::size_t(m_current)].id;
+    track.name = m_control->name();
+    if (track.name.empty())
+        track.name = playback::entryName(track.sourceURL, {});
+    track.author = m_control->itemInfo("Author");
+    // A live stream has no length: the control gives 0.
+    if (const auto seconds = m_control->duration();
+        seconds && std::isfinite(*seconds) && *seconds > 0)
+        track.seconds = seconds;
+    track.durationString = m_control->durationString();
+    if (track.durationString.empty())
+        track.durationString = playback::durationText(track.seconds);
+    track.bitrate = m_control->itemInfo("Bitrate");
+    track.fileSize = m_control->itemInfo("FileSize");
+    if (track.fileSize.empty())
+        track.fileSize = fileSizeOf(track.sourceURL);
+    track.fileType = text::lowerAscii(m_control->itemInfo("FileType"));
+    if (track.fileType.empty())
+        track.fileType = playback::fileTypeOf(track.sourceURL);
+    track.album = m_control->itemInfo("WM/AlbumTitle");
+    track.year = playback::yearOf(m_control->itemInfo("WM/Year"));
+    track.genre = m_control->itemInfo("WM/Genre");
+    track.trackNumber = playback::trackNumberOf(m_control->itemInfo("WM/TrackNumber"));
+    return track;
+}
+
+} // namespace win32

@@ -1,0 +1,91 @@
+#pragma once
+
+// The system's media-player control as the program's Engine. The control raises its events
+// inside the very calls that cause them; they are queued here and handled once the call has
+// returned (drain()), in the order they came. Where the control has no list of its own (or a
+// call is missing), the engine steps through the list itself, one address at a time.
+
+#include "playback/play_order.h"
+#include "player/engine.h"
+#include "win32/media_control.h"
+
+#include <deque>
+#include <functional>
+#include <random>
+
+namespace win32 {
+
+class ControlEngine final : public player::Engine {
+public:
+    // wake is called when events wait, so the window can call drain() from its own loop.
+    ControlEngine(MediaControl& control, std::function<void()> wake);
+
+    // From the control's event sink.
+    void queue(ControlEvent event);
+    // Handles what has been queued. A listener's modal box may call it again from inside.
+    void drain();
+
+    void setListener(player::EngineListener* listener) override { m_listener = listener; }
+    void setURL(const std::string& url) override;
+    void clear() override;
+    const std::vector<player::Entry>& entries() const override { return m_entries; }
+    int currentIndex() const override { return m_current; }
+    void playItem(const player::Entry& entry) override;
+    void play() override;
+    void pause() override;
+    void stop() override;
+    void next() override;
+    void previous() override;
+    int volume() const override;
+    void setVolume(int volume) override;
+    double position() const override;
+    void setPosition(double seconds) override;
+    void setAutoStart(bool on) override;
+    void setLoop(bool on) override;
+    void setShuffle(bool on) override;
+    void close() override;
+
+    // The media now current, as a Track.
+    playback::Track currentTrack() const;
+
+private:
+    void handle(const ControlEvent& event, bool current);
+    void playing();
+    void ended();
+    void playEntry(int index);
+    void open(int index, bool start);
+    void step(int by, bool fromEnd);
+    void playAtRandom(bool fromEnd);
+    void report(int state, const playback::Track& track = {});
+    int indexOf(int64_t id) const;
+
+    MediaControl* m_control;
+    std::function<void()> m_wake;
+    player::EngineListener* m_listener = nullptr;
+    struct Queued {
+        ControlEvent event;
+        unsigned opens; // raised after this many opens
+    };
+    std::deque<Queued> m_events;
+    unsigned m_opens = 0;
+    bool m_wakeAsked = false;
+
+    std::vector<player::Entry> m_entries;
+    int64_t m_nextId = 0;
+    bool m_controlList = false; // the control holds the list and steps through it itself
+    int m_current = -1;
+    int m_requested = -1; // asked to play; the control may start another one first
+    bool m_heldTransition = false;
+    bool m_openFailed = false; // the control said so while opening
+    bool m_ended = false;      // the current entry came to its end, or failed
+    int m_failedInRow = 0;     // so a list of nothing but failures is not gone round forever
+    int m_state = 0;           // last reported
+    playback::Track m_told;    // the track last reported as started
+    bool m_autoStart = true;   // as the control starts
+    bool m_loop = false;
+    bool m_shuffle = false;
+    playback::RandomPass m_pass;
+    std::mt19937_64 m_rng{std::random_device{}()};
+};
+
+} // namespace win32
