@@ -1,0 +1,248 @@
+// Drives the Windows program from outside, as a user and mIRC would meet it, under Wine with its
+// real media-player control, beside dde_test_server in the current folder.
+// Usage: program_test_driver.exe <tunelark.exe> plays_a_file | no_control | second_copy. The exit
+// code is the result; a failure prints what was expected and what was seen.
+#include "settings/code_page.h"
+#include "win32/main_window.h"
+#include "win32/wide.h"
+
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+
+namespace {
+
+int failures = 0;
+
+void expect(bool ok, const char* what, const std::string& expected, const std::string& seen) {
+    if (ok)
+        return;
+    ++failures;
+    std::printf("FAILED: %s\n  expected: %s\n  seen:     %s\n", what, expected.c_str(),
+                seen.c_str());
+}
+
+bool waitFor(const std::function<bool()>& done, int seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        Sleep(50);
+    }
+    return true;
+}
+
+std::string bytesOf(const std::wstring& file) {
+    std::ifstream in(std::filesystem::path(file), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void put(const std::wstring& file, const std::string& bytes) {
+    std::ofstream(std::filesystem::path(file), std::ios::binary) << bytes;
+}
+
+// Two seconds of a tone, as 8 kHz 16-bit mono PCM.
+std::string wave() {
+    const uint32_t samples = 16000, data = samples * 2;
+    std::string bytes = "RIFF";
+    const auto u32 = [&bytes](uint32_t v) { bytes.append(reinterpret_cast<const char*>(&v), 4); };
+    const auto u16 = [&bytes](uint16_t v) { bytes.append(reinterpret_cast<const char*>(&v), 2); };
+    u32(36 + data);
+    bytes += "WAVEfmt ";
+    u32(16);
+    u16(1);
+    u16(1);
+    u32(8000);
+    u32(16000);
+    u16(2);
+    u16(16);
+    bytes += "data";
+    u32(data);
+    for (uint32_t i = 0; i < samples; ++i)
+        u16(uint16_t((i / 9) % 2 ? 6000 : -6000));
+    return bytes;
+}
+
+std::string windowText(HWND window) {
+    wchar_t text[1024] = {};
+    SendMessageW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+    return win32::utf8(text);
+}
+
+struct Program {
+    PROCESS_INFORMATION process{};
+
+    bool start(const std::wstring& exe, const std::wstring& folder, const std::wstring& file) {
+        std::wstring line = L"\"" + exe + L"\"";
+        if (!file.empty())
+            line += L" \"" + file + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        return CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                              folder.c_str(), &startup, &process);
+    }
+    // Its exit status, or -1 when it did not end in time.
+    int ended(DWORD ms) {
+        DWORD status = 0;
+        if (WaitForSingleObject(process.hProcess, ms) != WAIT_OBJECT_0 ||
+            !GetExitCodeProcess(process.hProcess, &status))
+            return -1;
+        return int(status);
+    }
+    ~Program() {
+        if (process.hProcess) {
+            if (ended(0) < 0)
+                TerminateProcess(process.hProcess, 99);
+            CloseHandle(process.hProcess);
+            CloseHandle(process.hThread);
+        }
+    }
+};
+
+const std::string kForeign = "[mIRC]\r\nnick=Ёжик\r\n; своё\r\n[Tunelark]\r\nAutoStart=True\r\n"
+                             "AutoPrint=True\r\n[other]\r\nkey=значение\r\n";
+
+// A file named on the command line plays, shows its fields, is written to the song file and
+// told to mIRC once; closing saves the options beside every byte that is not ours.
+void playsAFile(const std::wstring& exe) {
+    CreateDirectoryW(L"prog", nullptr);
+    CopyFileW(exe.c_str(), L"prog\\tunelark.exe", FALSE);
+    const std::string ini = text::toAnsi(kForeign);
+    put(L"prog\\mirc.ini", ini);
+    const std::wstring song = win32::wide("prog\\песня.wav");
+    put(song, wave());
+
+    Program program;
+    wchar_t folder[MAX_PATH];
+    GetFullPathNameW(L"prog", MAX_PATH, folder, nullptr);
+    if (!program.start(std::wstring(folder) + L"\\tunelark.exe", folder,
+                       win32::wide("песня.wav"))) {
+        expect(false, "the program starts", "started", "CreateProcess failed");
+        return;
+    }
+    HWND main = nullptr;
+    waitFor([&] { return (main = FindWindowW(win32::Main::kClassName, nullptr)) != nullptr; }, 30);
+    expect(main != nullptr, "its window opens", "a window", "none");
+    if (!main)
+        return;
+    const auto field = [&](int index) {
+        return windowText(GetDlgItem(main, win32::kText0 + index));
+    };
+    waitFor([&] { return field(2) == "песня"; }, 30);
+    expect(field(2) == "песня", "the title field", "песня", field(2));
+    expect(field(3) == "00:02", "the duration field", "00:02", field(3));
+    expect(field(0).ends_with("песня.wav"), "the source field", "...песня.wav", field(0));
+
+    const std::string songFile = text::toAnsi("\r\nпесня\r\n00:02\r\n\r\n");
+    waitFor([&] { return bytesOf(L"prog\\SongName.txt") == songFile; }, 10);
+    expect(bytesOf(L"prog\\SongName.txt") == songFile, "SongName.txt, four lines in CP1251",
+           songFile, bytesOf(L"prog\\SongName.txt"));
+
+    const std::string poke = text::toAnsi("/me слушает  - песня [00:02]") + '\0';
+    waitFor([&] { return !bytesOf(L"pokes.bin").empty(); }, 15);
+    // A second announcement of the one start would come in the same turn as the first, before
+    // the close is handled.
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    const int status = program.ended(20000);
+    expect(status == 0, "closing ends it with status 0", "0", std::to_string(status));
+    expect(bytesOf(L"pokes.bin") == poke, "mIRC gets one line, in CP1251", poke,
+           bytesOf(L"pokes.bin"));
+
+    const std::string saved = bytesOf(L"prog\\mirc.ini");
+    const std::string expected = text::toAnsi(
+        "[mIRC]\r\nnick=Ёжик\r\n; своё\r\n[Tunelark]\r\nAutoStart=True\r\n"
+        "AutoPrint=True\r\nRepeat=False\r\nRandom=False\r\n[other]\r\nkey=значение\r\n");
+    expect(saved == expected, "mirc.ini keeps every byte not ours", expected, saved);
+}
+
+// Without the media-player control (the test takes it away): a message in Russian, a failing
+// status, and no file.
+void noControl(const std::wstring& exe) {
+    CreateDirectoryW(L"bare", nullptr);
+    CopyFileW(exe.c_str(), L"bare\\tunelark.exe", FALSE);
+    wchar_t folder[MAX_PATH];
+    GetFullPathNameW(L"bare", MAX_PATH, folder, nullptr);
+    Program program;
+    if (!program.start(std::wstring(folder) + L"\\tunelark.exe", folder, L"x.wav")) {
+        expect(false, "the program starts", "started", "CreateProcess failed");
+        return;
+    }
+    HWND box = nullptr;
+    waitFor(
+        [&] {
+            box = FindWindowW(L"#32770", L"Tunelark");
+            return box && IsWindowVisible(box);
+        },
+        30);
+    const std::string said = box ? windowText(GetDlgItem(box, 0xFFFF)) : std::string();
+    expect(said.find("Проигрыватель Windows Media не найден") == 0, "it says why",
+           "Проигрыватель Windows Media не найден…", said);
+    if (box)
+        SendMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    const int status = program.ended(20000);
+    expect(status == 2, "it ends with a failing status", "2", std::to_string(status));
+    expect(GetFileAttributesW(L"bare\\mirc.ini") == INVALID_FILE_ATTRIBUTES &&
+               GetFileAttributesW(L"bare\\SongName.txt") == INVALID_FILE_ATTRIBUTES,
+           "nothing is written", "no mirc.ini, no SongName.txt", "a file was written");
+}
+
+// Only one copy plays and tells: a second start hands its file to the first and ends.
+void secondCopyHandsOver(const std::wstring& exe) {
+    CreateDirectoryW(L"one", nullptr);
+    CreateDirectoryW(L"two", nullptr);
+    CopyFileW(exe.c_str(), L"one\\tunelark.exe", FALSE);
+    CopyFileW(exe.c_str(), L"two\\tunelark.exe", FALSE);
+    put(win32::wide("two\\песня.wav"), wave());
+    wchar_t one[MAX_PATH], two[MAX_PATH];
+    GetFullPathNameW(L"one", MAX_PATH, one, nullptr);
+    GetFullPathNameW(L"two", MAX_PATH, two, nullptr);
+
+    Program first;
+    first.start(std::wstring(one) + L"\\tunelark.exe", one, {});
+    HWND main = nullptr;
+    waitFor([&] { return (main = FindWindowW(win32::Main::kClassName, nullptr)) != nullptr; }, 30);
+    expect(main != nullptr, "the first copy's window opens", "a window", "none");
+    if (!main)
+        return;
+    Program second;
+    second.start(std::wstring(two) + L"\\tunelark.exe", two, win32::wide("песня.wav"));
+    const int status = second.ended(20000);
+    expect(status == 0, "the second copy ends at once", "0", std::to_string(status));
+
+    HWND list = GetDlgItem(main, win32::kList1);
+    waitFor([&] { return SendMessageW(list, LB_GETCOUNT, 0, 0) == 1; }, 10);
+    wchar_t name[256] = {};
+    if (SendMessageW(list, LB_GETCOUNT, 0, 0) == 1)
+        SendMessageW(list, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(name));
+    expect(win32::utf8(name) == "песня", "the first copy opened its file", "песня",
+           win32::utf8(name));
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    expect(first.ended(20000) == 0, "the first copy closes", "0", "not ended, or failed");
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc != 3) {
+        std::printf(
+            "usage: program_test_driver <tunelark.exe> plays_a_file|no_control|second_copy\n");
+        return 2;
+    }
+    const std::wstring which = argv[2];
+    if (which == L"plays_a_file")
+        playsAFile(argv[1]);
+    else if (which == L"no_control")
+        noControl(argv[1]);
+    else if (which == L"second_copy")
+        secondCopyHandsOver(argv[1]);
+    else
+        return 2;
+    std::printf("%ls: %s\n", which.c_str(), failures ? "FAILED" : "passed");
+    return failures ? 1 : 0;
+}

@@ -1,0 +1,101 @@
+#pragma once
+
+// The program's one window, Main: the now-playing fields, the playlist, the place of the media
+// control and the menus, drawn by the system. It shows what the player says and hands every
+// command to it.
+
+#include "player/player.h"
+#include "player/view.h"
+
+#include <functional>
+#include <windows.h>
+
+namespace win32 {
+
+// The command of each menu item.
+enum MenuCommand : int {
+    mnOpen = 101,
+    mnExit,
+    mnPlay,
+    mnPause,
+    mnStop,
+    mnAutoStart,
+    mnRandom,
+    mnRepeat,
+    mnPrintSongName,
+    mnFormat,
+    mnAutoPrint,
+    mnClearList,
+};
+
+// Child window ids.
+enum ChildId : int { kControlId = 1, kText0 = 10, kList1 = 20 };
+
+// WM_COPYDATA from a second copy: the files it was started with, as UTF-16, each ending in NUL.
+inline constexpr ULONG_PTR kOpenFilesData = 0x544C4B31; // "TLK1"
+
+class Main final : public player::View {
+public:
+    static constexpr const wchar_t* kClassName = L"TunelarkMain";
+
+    Main();
+    ~Main() override;
+    Main(const Main&) = delete;
+    Main& operator=(const Main&) = delete;
+
+    // The window with its controls and menus, hidden.
+    bool create();
+    HWND window() const { return m_window; }
+    HMENU menu() const { return m_menu; }
+    HWND field(int index) const { return m_text[index]; }
+    HWND list() const { return m_list; }
+
+    // Who answers: the player for the commands, drain for the engine's queued events, and
+    // closing before the window's children go.
+    void connect(player::Player* player, std::function<void()> drain,
+                 std::function<void()> closing);
+    // The media control's own window, kept in its place.
+    void setControlWindow(HWND control);
+    // Asks for drain() once the current call has returned.
+    void wake();
+    void show(int how);
+
+    // A hotkey (F7, F8, F11, F12) from the message loop, whichever of our controls has the focus;
+    // true when it was one.
+    bool hotkey(const MSG& message);
+
+    void setText(int index, const std::string& text) override;
+    void setList(const std::vector<std::string>& names) override;
+    void setListIndex(int row) override;
+    void setChecked(settings::Flag flag, bool on) override;
+    std::string showOpen(const std::string& filter, const std::string& title,
+                         const std::string& folder) override;
+    std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,
+                                        const std::string& preset) override;
+    void messageBox(const std::string& text) override;
+    void setTimer(std::optional<int64_t> ms) override;
+
+private:
+    static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM w, LPARAM l);
+    LRESULT handle(UINT message, WPARAM w, LPARAM l);
+    void command(int id, int code);
+    void dropped(HDROP drop);
+    void copied(const COPYDATASTRUCT& data);
+    void layout(UINT dpi);
+
+    HWND m_window = nullptr;
+    HMENU m_menu = nullptr;
+    HWND m_text[5] = {};
+    HWND m_list = nullptr;
+    HWND m_control = nullptr;
+    HFONT m_font = nullptr;
+    HBRUSH m_black = nullptr;
+    player::Player* m_player = nullptr;
+    std::function<void()> m_drain;
+    std::function<void()> m_closing;
+};
+
+// Runs the window's messages until it is gone; the exit status.
+int runMessages(Main& window);
+
+} // namespace win32
