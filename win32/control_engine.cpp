@@ -20,8 +20,7 @@ using playback::psTransitioning;
 constexpr int psUndefined = 0; // the control's state after media it could not open
 
 bool isAddress(const std::string& url) {
-    const auto colon = url.find("://");
-    return colon != std::string::npos && colon > 1;
+    return !playback::schemeOf(url).empty();
 }
 
 // The size of a file on this machine, when the control keeps it to itself.
@@ -177,7 +176,9 @@ void ControlEngine::setURL(const std::string& url) {
     clear();
     if (!m_control || url.empty())
         return;
-    const bool list = playback::isPlaylistFile(url);
+    // A list on this machine is read here; one on the web is the control's own to fetch.
+    const std::string scheme = playback::schemeOf(url);
+    const bool list = playback::isPlaylistFile(url) && (scheme.empty() || scheme == "file");
     if (list) {
         for (auto& entry : playback::readPlaylist(url))
             m_entries.push_back(

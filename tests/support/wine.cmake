@@ -44,18 +44,18 @@ add_test(NAME wine_prefix COMMAND ${wine_run} setup)
 set_tests_properties(wine_prefix PROPERTIES
     FIXTURES_SETUP wine_prefix RESOURCE_LOCK wine LABELS wine TIMEOUT 240)
 
-# wine_test(<name> [SERVER <mode>[:<ms>]] [ENV <NAME>=<value>...] <program> [args...])
+# wine_test(<name> [SERVER <mode>[:<ms>]] [ENV <NAME>=<value>] <program> [args...])
 # Runs a MinGW-built program under Wine in a fresh folder of its own, optionally beside the
 # test DDE server. The tests take turns, since the prefix has one DDE name space.
 function(wine_test name)
-    cmake_parse_arguments(W "" "SERVER" "ENV" ${ARGN})
+    cmake_parse_arguments(W "" "SERVER;ENV" "" ${ARGN})
     set(options)
     if(W_SERVER)
         list(APPEND options server=${windows_bin}/dde_test_server.exe:${W_SERVER})
     endif()
-    foreach(setting IN LISTS W_ENV)
-        list(APPEND options env=${setting})
-    endforeach()
+    if(W_ENV)
+        list(APPEND options env=${W_ENV})
+    endif()
     list(POP_FRONT W_UNPARSED_ARGUMENTS program)
     add_test(NAME ${name}
         COMMAND ${wine_run} run ${name} ${options} ${windows_bin}/${program}.exe

@@ -154,6 +154,15 @@ TEST(ControlEngineTrack, FillsWhatTheControlLeavesOut) {
     EXPECT_FALSE(track.seconds);
 }
 
+TEST(ControlEngineTrack, AListOnTheWebIsTheControlsToFetch) {
+    FakeControl control;
+    win32::ControlEngine engine(control, {});
+    control.engine = &engine;
+    engine.setURL("http://radio.example/listen.pls");
+    EXPECT_EQ(control.url, "http://radio.example/listen.pls");
+    EXPECT_EQ(engine.entries().size(), 1u);
+}
+
 // Once closed, with the control gone, nothing reaches it and nothing is heard.
 TEST(ControlEngineTrack, ClosedEngineTouchesNothing) {
     FakeControl control;
