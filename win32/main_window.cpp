@@ -283,6 +283,11 @@ LRESULT Main::handle(UINT message, WPARAM w, LPARAM l) {
                      outer.bottom - outer.top, SWP_NOZORDER | SWP_NOACTIVATE);
         return 0;
     }
+    case WM_ENDSESSION:
+        // Windows ends without closing the window: the options are saved now or never.
+        if (w && m_closing)
+            m_closing();
+        return 0;
     case WM_DESTROY:
         KillTimer(m_window, kAnnounceTimer);
         if (m_closing)

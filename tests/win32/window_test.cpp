@@ -160,6 +160,14 @@ TEST_F(Window, TheFormatIsAskedForAndStoredInTheFilesOwnEncoding) {
     EXPECT_EQ(ini.rfind(text::toAnsi("[mIRC]\r\nnick=Ёжик\r\n"), 0), 0u);
 }
 
+// Windows may end the session without closing the window.
+TEST_F(Window, TheOptionsAreSavedWhenTheSessionEnds) {
+    SendMessageW(window.window(), WM_COMMAND, win32::mnRepeat, 0);
+    SendMessageW(window.window(), WM_ENDSESSION, TRUE, 0);
+    const std::string ini = testsupport::bytesOf(text::pathOf(dir.file("mirc.ini")));
+    EXPECT_NE(ini.find("Repeat=True\r\n"), std::string::npos) << ini;
+}
+
 TEST_F(Window, EveryHotkeyPressCountsWhicheverControlHasTheFocus) {
     for (HWND target : {window.field(1), window.list(), window.field(1)}) {
         const MSG press{target, WM_KEYDOWN, VK_F12, 0, 0, {}};
