@@ -177,8 +177,7 @@ void ControlEngine::setURL(const std::string& url) {
     if (!m_control || url.empty())
         return;
     // A list on this machine is read here; one on the web is the control's own to fetch.
-    const std::string scheme = playback::schemeOf(url);
-    const bool list = playback::isPlaylistFile(url) && (scheme.empty() || scheme == "file");
+    const bool list = playback::isPlaylistFile(url) && !isAddress(url);
     if (list) {
         for (auto& entry : playback::readPlaylist(url))
             m_entries.push_back(
