@@ -399,7 +399,11 @@ playback::Track ControlEngine::currentTrack() const {
         return track;
     if (m_current >= 0 && m_current < int(m_entries.size()))
         track.entryId = m_entries[std::size_t(m_current)].id;
+    // Without a title tag the control names the file; the list's own title is better.
     track.name = m_control->name();
+    if ((track.name.empty() || track.name == playback::entryName(track.sourceURL, {})) &&
+        m_current >= 0 && m_current < int(m_entries.size()))
+        track.name = m_entries[std::size_t(m_current)].name;
     if (track.name.empty())
         track.name = playback::entryName(track.sourceURL, {});
     track.author = m_control->itemInfo("Author");

@@ -154,6 +154,18 @@ TEST(ControlEngineTrack, FillsWhatTheControlLeavesOut) {
     EXPECT_FALSE(track.seconds);
 }
 
+TEST(ControlEngineTrack, AnUntaggedEntryTakesItsTitleFromTheList) {
+    testsupport::TempDir dir;
+    put(dir, "01.wav", "RIFF");
+    put(dir, "list.pls", "[playlist]\nFile1=01.wav\nTitle1=Кино - Группа крови\n");
+    FakeControl control;
+    win32::ControlEngine engine(control, {});
+    control.engine = &engine;
+    engine.setAutoStart(true);
+    engine.setURL(dir.file("list.pls"));
+    EXPECT_EQ(engine.currentTrack().name, "Кино - Группа крови");
+}
+
 TEST(ControlEngineTrack, AListOnTheWebIsTheControlsToFetch) {
     FakeControl control;
     win32::ControlEngine engine(control, {});
