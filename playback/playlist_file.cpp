@@ -1,5 +1,6 @@
 #include "playback/playlist_file.h"
 
+#include "playback/list_paths.h"
 #include "playback/play_order.h"
 #include "playback/track.h"
 #include "settings/text.h"
@@ -80,16 +81,6 @@ bool isAsciiLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // What a file:// address names: the path, when it is of this machine and decodes to UTF-8; else
 // the address itself, for the engine to make of it; none when it decodes to a NUL.
 std::optional<std::string> fromFileUrl(std::string_view url) {
@@ -97,48 +88,13 @@ std::optional<std::string> fromFileUrl(std::string_view url) {
     const std::size_t slash = std::min(rest.find('/'), rest.size());
     const std::string host = text::lowerAscii(rest.substr(0, slash));
     rest.remove_prefix(slash);
-    std::string path;
-    for (std::size_t i = 0; i < rest.size(); ++i) {
-        const int high = rest[i] == '%' && i + 2 < rest.size() ? hexValue(rest[i + 1]) : -1;
-        const int low = high >= 0 ? hexValue(rest[i + 2]) : -1;
-        if (low >= 0) {
-            path += static_cast<char>(high * 16 + low);
-            i += 2;
-        } else {
-            path += rest[i];
-        }
-    }
+    std::string path = percentDecoded(rest);
     if (path.find('\0') != std::string::npos)
         return std::nullopt;
     if (path.empty() || text::validUtf8(path) != path)
         return std::string(url);
-#ifdef _WIN32
-    if (path.size() >= 3 && isAsciiLetter(path[1]) && path[2] == ':')
-        path.erase(0, 1); // "/C:/x"
-    else if (!host.empty() && host != "localhost")
-        path = "//" + host + path; // a share
-#else
-    if (!host.empty() && host != "localhost")
-        return std::string(url);
-#endif
-    return path;
+    return localFileUrlPath(host, std::move(path)).value_or(std::string(url));
 }
-
-#ifdef _WIN32
-// "\\server\share\..." (or "\\?\..."). MinGW's library knows no share: it takes the two separators
-// that open it for one, and puts a drive before them when joining.
-bool isShare(std::string_view path) {
-    const auto separator = [](char c) { return c == '\\' || c == '/'; };
-    return path.size() > 2 && separator(path[0]) && separator(path[1]) && !separator(path[2]);
-}
-#else
-// Names nothing here: kept as the list wrote it.
-bool isWindowsAbsolute(std::string_view path) {
-    return (path.size() >= 3 && isAsciiLetter(path[0]) && path[1] == ':' &&
-            (path[2] == '\\' || path[2] == '/')) ||
-           path.starts_with('\\');
-}
-#endif
 
 // The entry as the engine is given it: an address as it is, a path made whole against folder.
 std::optional<std::string> resolved(std::string entry, std::string folder) {
@@ -152,37 +108,7 @@ std::optional<std::string> resolved(std::string entry, std::string folder) {
     } else if (!schemeOf(entry).empty()) {
         return entry;
     }
-#ifdef _WIN32
-    // A share is made whole as a path from the root, and given back its second separator.
-    const std::filesystem::path asWritten = text::pathOf(entry);
-    const bool share = isShare(entry) || (isShare(folder) && !asWritten.has_root_name() &&
-                                          !asWritten.has_root_directory());
-    if (isShare(entry)) {
-        entry.erase(0, 1);
-        folder.clear();
-    } else if (share) {
-        folder.erase(0, 1);
-    }
-#else
-    constexpr bool share = false;
-    if (isWindowsAbsolute(entry))
-        return entry;
-    if (!entry.starts_with('/'))
-        std::replace(entry.begin(), entry.end(), '\\', '/');
-#endif
-    const std::filesystem::path path =
-        folder.empty() ? text::pathOf(entry) : text::pathOf(folder) / text::pathOf(entry);
-    return (share ? "\\" : "") + text::utf8Of(path.lexically_normal());
-}
-
-// The folder a list is in, with its last separator.
-std::string folderOf(const std::string& list) {
-#ifdef _WIN32
-    const std::size_t last = list.find_last_of("\\/");
-#else
-    const std::size_t last = list.rfind('/');
-#endif
-    return last == std::string::npos ? std::string() : list.substr(0, last + 1);
+    return madeWhole(std::move(entry), std::move(folder));
 }
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix) {
@@ -282,10 +208,8 @@ public:
             }
             if (int(chain.size()) >= Nesting::kMaxDepth)
                 continue;
-#ifndef _WIN32
-            if (isWindowsAbsolute(entry.url))
+            if (namesNothingHere(entry.url))
                 continue;
-#endif
             std::string key = samePathKey(entry.url);
             if (std::find(chain.begin(), chain.end(), key) != chain.end())
                 continue;

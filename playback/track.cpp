@@ -22,21 +22,6 @@ int hexValue(char c) {
     return -1;
 }
 
-std::string percentDecoded(std::string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const int high = i + 2 < text.size() && text[i] == '%' ? hexValue(text[i + 1]) : -1;
-        const int low = high >= 0 ? hexValue(text[i + 2]) : -1;
-        if (low >= 0) {
-            out += static_cast<char>(high * 16 + low);
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
 // The path of an address, decoded, without its query or fragment; a file's path as it is.
 std::string pathPart(const std::string& url) {
     if (!isAddress(url))
@@ -64,6 +49,21 @@ bool isDigit(char c) {
 }
 
 } // namespace
+
+std::string percentDecoded(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const int high = i + 2 < text.size() && text[i] == '%' ? hexValue(text[i + 1]) : -1;
+        const int low = high >= 0 ? hexValue(text[i + 2]) : -1;
+        if (low >= 0) {
+            out += static_cast<char>(high * 16 + low);
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
 
 bool sameTrack(const Track& a, const Track& b) {
     return a.sourceURL == b.sourceURL && a.author == b.author && a.name == b.name;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace playback {
 
@@ -61,6 +62,9 @@ std::string trackNumberOf(const std::string& tag);
 
 // The file's type from its name, in lower case ("mp3"); an address's from its path.
 std::string fileTypeOf(const std::string& path);
+
+// An address's %XX escapes as the bytes they stand for; anything else as it is.
+std::string percentDecoded(std::string_view text);
 
 // Whether the path or address names a playlist file (.m3u, .m3u8, .pls).
 bool isPlaylistFile(const std::string& url);
