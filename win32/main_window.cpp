@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <commdlg.h>
 #include <shellapi.h>
+#include <windowsx.h>
 
 namespace win32 {
 namespace {
@@ -283,6 +284,18 @@ LRESULT Main::handle(UINT message, WPARAM w, LPARAM l) {
                      outer.bottom - outer.top, SWP_NOZORDER | SWP_NOACTIVATE);
         return 0;
     }
+    case WM_CONTEXTMENU:
+        // The list's own menu, as on Linux: clearing the list.
+        if (reinterpret_cast<HWND>(w) == m_list && m_player) {
+            HMENU menu = popup({{mnClearList, "&Очистить список"}});
+            POINT at = {GET_X_LPARAM(l), GET_Y_LPARAM(l)};
+            if (at.x == -1 && at.y == -1) // from the keyboard
+                ClientToScreen(m_list, &(at = {0, 0}));
+            TrackPopupMenu(menu, TPM_RIGHTBUTTON, at.x, at.y, 0, m_window, nullptr);
+            DestroyMenu(menu);
+            return 0;
+        }
+        break;
     case WM_ENDSESSION:
         // Windows ends without closing the window: the options are saved now or never.
         if (w && m_closing)
