@@ -69,18 +69,7 @@ Announcer::Step Announcer::lineDone(const Moment& now) {
         m_due = false;
     }
     m_byHand.reset();
-    Step step;
-    if (m_announcing) {
-        Start start = std::move(*m_announcing);
-        m_announcing.reset();
-        if (!m_pending) // else another track started meanwhile, and only it is still playing
-            show(std::move(start), step);
-    }
-    const Step next = capture(now);
-    step.show = step.show || next.show;
-    step.line = next.line;
-    step.wakeInMs = next.wakeInMs;
-    return step;
+    return capture(now);
 }
 
 // Takes the start waiting, if any, and then the line whose delay is over.
@@ -103,10 +92,9 @@ Announcer::Step Announcer::capture(const Moment& now) {
         } else {
             m_toAnnounce = start.track;
             if (m_delay.started(now.steadyMs, resumed).announce) {
-                // No delay: told at once, as the track starts, and shown after.
+                // No delay: told at once. The track is taken first, so the fields and the
+                // files do not wait on a slow client or its box.
                 handOut(start.track, step);
-                m_announcing = std::move(start);
-                return finish(step, now);
             }
         }
         show(std::move(start), step);

@@ -86,7 +86,6 @@ private:
 
     std::optional<Start> m_pending;          // a start not yet taken
     std::optional<Start> m_shown;            // the start the fields show
-    std::optional<Start> m_announcing;       // its line is out; shown once that is over
     std::optional<playback::Track> m_byHand; // told by hand; its line is out
     playback::Track m_toAnnounce;            // the track the delay waits for
     bool m_due = false;                      // its time came while a line was out
