@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 namespace announce {
 namespace {
@@ -98,25 +99,71 @@ std::string defaultFormat() {
     return "/me слушает !артист - !название [!время]";
 }
 
+namespace {
+
+// A line longer than one IRC message would reach the channel as several, or be cut by the
+// server mid-character: at most kMaxLineBytes, cut between characters and marked.
+std::string fitted(std::string line) {
+    if (line.size() <= kMaxLineBytes)
+        return line;
+    constexpr std::string_view kMark = "…";
+    std::size_t end = kMaxLineBytes - kMark.size();
+    while (end > 0 && (static_cast<unsigned char>(line[end]) & 0xC0) == 0x80)
+        --end; // not inside a character
+    line.resize(end);
+    return line + std::string(kMark);
+}
+
+} // namespace
+
 std::string buildLine(const std::string& format, const Track& track, const ValueEscaper& escape) {
+    // A bracket or parenthesis group of the format whose tokens all came out empty ("[!время]"
+    // for a station) is dropped with the blank before it; one without tokens ("[np]") stays.
+    struct Group {
+        char close;
+        std::size_t start; // where it begins in the line, its blank included
+        int tokens = 0;
+        int filled = 0;
+    };
+    std::vector<Group> groups;
     std::string line;
     line.reserve(format.size() + 64);
     const std::string_view rest(format);
     for (std::size_t i = 0; i < rest.size();) {
         const Token* found = tokenAt(rest.substr(i));
         if (!found) {
-            line += rest[i++];
+            const char c = rest[i++];
+            if (c == '[' || c == '(') {
+                const bool blank = !line.empty() && line.back() == ' ';
+                groups.push_back({c == '[' ? ']' : ')', line.size() - (blank ? 1 : 0)});
+            } else if (!groups.empty() && c == groups.back().close) {
+                const Group group = groups.back();
+                groups.pop_back();
+                if (!groups.empty()) {
+                    groups.back().tokens += group.tokens;
+                    groups.back().filled += group.filled;
+                }
+                if (group.tokens > 0 && group.filled == 0) {
+                    line.resize(group.start);
+                    continue;
+                }
+            }
+            line += c;
             continue;
         }
         std::string value = playback::blankControls(valueOf(found->field, track));
         if (escape)
             value = escape(value);
+        if (!groups.empty()) {
+            ++groups.back().tokens;
+            groups.back().filled += value.empty() ? 0 : 1;
+        }
         if (line.empty() && value.starts_with('/'))
             line += ' ';
         line += value;
         i += found->text.size();
     }
-    return line;
+    return fitted(std::move(line));
 }
 
 std::string buildLine(const std::string& format, const Track& track, const IrcLink& link) {

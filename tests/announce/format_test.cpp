@@ -1,5 +1,6 @@
 #include "announce/format.h"
 #include "announce/irc_link.h"
+#include "settings/text.h"
 
 #include "support/case_name.h"
 
@@ -94,8 +95,13 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"a value cannot choose the command", "!название", titled("/exec rm -rf ~"),
                  " /exec rm -rf ~"},
         LineCase{"nor after empty values", "!артист!название", Track{.name = "/quit"}, " /quit"},
-        LineCase{"a title of ten thousand tokens stays as it is", "/me !название",
-                 titled(tenThousandTokens()), "/me " + tenThousandTokens()},
+        LineCase{"a station's empty length goes with its brackets", announce::defaultFormat(),
+                 Track{.name = "Радио"}, "/me слушает  - Радио"},
+        LineCase{"a group without tokens stays", "[np] !название (!год)", untagged(), "[np] B"},
+        LineCase{"a group with one token filled stays", "[!артист (!год)]", tagged(), "[A]"},
+        LineCase{"a group holding only an empty group goes", "x [(!год)]", tagged(), "x"},
+        LineCase{"nested empty groups go", "x [!альбом (!год)]!", untagged(), "x!"},
+        LineCase{"an unclosed group is text", "[!альбом !название", untagged(), "[ B"},
         LineCase{"a slash later in the line is left alone", "!артист !название",
                  Track{.name = "/x", .author = "AC/DC"}, "AC/DC /x"}),
     testsupport::NameByWhat());
@@ -150,10 +156,24 @@ INSTANTIATE_TEST_SUITE_P(
                                      words(info.param.expected));
     });
 
+// One track, one IRC message: a hostile title is cut between characters, and its tokens are
+// never searched.
+TEST(BuildLineLength, ALongLineIsCutToOneMessage) {
+    for (const std::string& title : {tenThousandTokens(), std::string(400 * 2, 'x')}) {
+        const std::string line = announce::buildLine("/me !название", titled(title), nullptr);
+        EXPECT_LE(line.size(), announce::kMaxLineBytes);
+        EXPECT_TRUE(line.starts_with("/me " + title.substr(0, 40)));
+        EXPECT_TRUE(line.ends_with("…"));
+        EXPECT_EQ(text::validUtf8(line), line);
+    }
+    const std::string fits(announce::kMaxLineBytes, 'x');
+    EXPECT_EQ(announce::buildLine("!название", titled(fits), nullptr), fits);
+}
+
 TEST(SizeToken, IsEmptyForAnEmptyFileSize) {
     Track track = tagged();
     track.fileSize.clear();
-    EXPECT_EQ(announce::buildLine("[!размер]", track, nullptr), "[]");
+    EXPECT_EQ(announce::buildLine("!размер", track, nullptr), "");
 }
 
 } // namespace

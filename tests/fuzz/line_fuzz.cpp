@@ -39,10 +39,21 @@ long controls(const std::string& text) {
 void checkLine(const std::string& format, const Track& track, const announce::ValueEscaper& escape,
                bool mirc) {
     const std::string line = announce::buildLine(format, track, escape);
+    FUZZ_CHECK(line.size() <= announce::kMaxLineBytes);
+    const auto pipes = [](const std::string& text) {
+        return std::count(text.begin(), text.end(), '|');
+    };
+    // A line cut to one message, or a group of empty tokens dropped, loses some of the format's
+    // own text; it never gains any.
+    if (line.ends_with("…") || format.find_first_of("[(") != std::string::npos) {
+        FUZZ_CHECK(controls(line) <= controls(format));
+        if (mirc)
+            FUZZ_CHECK(pipes(line) <= pipes(format));
+        return;
+    }
     FUZZ_CHECK(controls(line) == controls(format));
     if (mirc)
-        FUZZ_CHECK(std::count(line.begin(), line.end(), '|') ==
-                   std::count(format.begin(), format.end(), '|'));
+        FUZZ_CHECK(pipes(line) == pipes(format));
     if (holdsMarkers(format))
         return;
 
@@ -64,6 +75,8 @@ void checkLine(const std::string& format, const Track& track, const announce::Va
         return marker(inserted.size() - 1);
     });
     FUZZ_CHECK(inserted.size() <= 0x1000);
+    if (shape.ends_with("…"))
+        return; // the markers made it longer than a message, and it was cut elsewhere
     std::string expected;
     for (std::size_t i = 0; i < shape.size();) {
         if (shape[i] != '\xEE') {
