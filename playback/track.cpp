@@ -77,6 +77,14 @@ std::string blankControls(std::string value) {
     return value;
 }
 
+Track withoutControls(Track track) {
+    for (std::string* text : {&track.sourceURL, &track.name, &track.author, &track.durationString,
+                              &track.bitrate, &track.fileSize, &track.fileType, &track.album,
+                              &track.year, &track.genre, &track.trackNumber, &track.station})
+        *text = blankControls(std::move(*text));
+    return track;
+}
+
 std::string durationText(std::optional<double> seconds) {
     if (!seconds || !std::isfinite(*seconds) || *seconds < 0 || *seconds >= 1e15)
         return {};

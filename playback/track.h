@@ -39,6 +39,9 @@ bool sameTrack(const Track& a, const Track& b);
 // the channel answers, and the song file must keep its four lines.
 std::string blankControls(std::string value);
 
+// The track with blankControls() applied to each of its texts but its path.
+Track withoutControls(Track track);
+
 // Display text of a length in seconds: "MM:SS", or "HH:MM:SS" from one hour on; seconds
 // truncated. Empty for none.
 std::string durationText(std::optional<double> seconds);

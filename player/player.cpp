@@ -3,6 +3,7 @@
 #include "playback/play_state.h"
 #include "settings/ini.h"
 
+#include <algorithm>
 #include <chrono>
 #include <utility>
 
@@ -149,9 +150,11 @@ void Player::mnAutoPrint_Click() {
     setFlag(Flag::AutoPrint, !m_options.autoPrint);
 }
 
+// Written at once too: a program killed or logged out of never reaches its close.
 void Player::setFlag(Flag flag, bool on) {
     m_options[flag] = on;
     applyFlag(flag);
+    store(settings::Stored::AtExit);
     changed();
 }
 
@@ -206,6 +209,16 @@ void Player::mnFormat_Click() {
         m_view.inputBox("Введите новый формат:", "Tunelark - Запрос", m_options.format);
     if (!answer || answer->empty())
         return;
+    // The settings file gives back no more than that: a longer one would be cut at the next
+    // start, mid-token.
+    const auto characters = std::count_if(answer->begin(), answer->end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    });
+    if (characters > kMaxFormatCharacters) {
+        m_view.messageBox("Формат длиннее " + std::to_string(kMaxFormatCharacters) +
+                          " знаков не сохранится. Оставлен прежний формат.");
+        return;
+    }
     m_options.format = *answer;
     store(settings::Stored::WhenEdited);
 }
@@ -246,7 +259,9 @@ void Player::playStateChanged(int newState, const playback::Track& item) {
     WindowsMediaPlayer1_PlayStateChange(newState, item);
 }
 
-void Player::WindowsMediaPlayer1_PlayStateChange(int NewState, const playback::Track& item) {
+void Player::WindowsMediaPlayer1_PlayStateChange(int NewState, const playback::Track& tagged) {
+    // Whoever reads the track (the song files, the desktop) gets what the line would.
+    const playback::Track item = playback::withoutControls(tagged);
     const int before = std::exchange(m_state, NewState);
     if ((NewState == psPlaying || NewState == psReady) && !item.empty())
         m_current = item;
@@ -267,9 +282,9 @@ void Player::WindowsMediaPlayer1_PlayStateChange(int NewState, const playback::T
 
 // A web radio's title moved on: for the announcer, a new track starts.
 void Player::titleChanged(const playback::Track& item) {
-    m_current = item;
+    m_current = playback::withoutControls(item);
     changed();
-    perform(m_announcer.started(item, false, m_clock.now()));
+    perform(m_announcer.started(m_current, false, m_clock.now()));
 }
 
 // The engine expanded a folder or a list it reached: show what it will play.

@@ -48,6 +48,9 @@ enum class Hotkey {
 
 class Player final : private EngineListener {
 public:
+    // The longest format the settings file keeps whole.
+    static constexpr long kMaxFormatCharacters = 254;
+
     Player(Engine& engine, View& view, announce::IrcLink& link, const Clock& clock = systemClock());
     ~Player() override;
     Player(const Player&) = delete;

@@ -265,7 +265,7 @@ TEST_F(Player, AMissingClientIsToldOnceAndTheStartsUnderItsBoxWait) {
         EXPECT_EQ(listener.changes, 2) << "the desktop hears of the start before the box";
         start(track("second"));
         start(track("third"));
-        EXPECT_EQ(view.texts[2], "") << "shown while the box was up";
+        EXPECT_EQ(view.texts[2], "first") << "taken before its line went out; the rest wait";
         link.accept = true;
     };
     start(track("first"));
@@ -310,6 +310,43 @@ TEST_F(Player, TheFormatEditorKeepsOrStoresTheAnswerOnOneLine) {
     start(track("b"));
     player.mnPrintSongName_Click();
     EXPECT_EQ(link.lines, std::vector<std::string>{"Ария - b  (mp3)"});
+
+    // What the file would give back cut is refused whole, with the old one kept.
+    const std::string kept = player.options().format;
+    const auto letters = [](int n) {
+        std::string text(200, 'x');
+        while (n-- > 0)
+            text += "ж";
+        return text;
+    };
+    view.answer = letters(55);
+    player.mnFormat_Click();
+    EXPECT_EQ(player.options().format, kept);
+    EXPECT_EQ(view.asked.back(),
+              "Tunelark|Формат длиннее 254 знаков не сохранится. Оставлен прежний формат.");
+    view.answer = letters(54);
+    player.mnFormat_Click();
+    EXPECT_EQ(player.options().format, *view.answer);
+}
+
+// A program killed, or logged out of, never reaches its close.
+TEST_F(Player, AChangedOptionIsWrittenAtOnce) {
+    load("[Tunelark]\r\nRandom=False\r\n");
+    player.mnRandom_Click();
+    EXPECT_NE(ini().find("Random=True\r\n"), std::string::npos) << ini();
+}
+
+// Anyone may tag a file: the desktop and the song files get the text the line would.
+TEST_F(Player, TagsReachEveryReaderWithoutControlCharacters) {
+    load("[Tunelark]\r\nJsonFile=True\r\n");
+    Track hostile = track("a\x1b[2Jb");
+    hostile.author = "x\x01y\x03";
+    start(hostile);
+    EXPECT_EQ(player.currentTrack().name, "a [2Jb");
+    EXPECT_EQ(player.currentTrack().author, "x y ");
+    const std::string json = bytesOf(dir.path() / "SongName.json");
+    EXPECT_NE(json.find("a [2Jb"), std::string::npos) << json;
+    EXPECT_EQ(json.find("\\u001b"), std::string::npos) << json;
 }
 
 } // namespace
