@@ -1,7 +1,9 @@
 #include "settings/replace_file.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
+#include <set>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -127,6 +129,18 @@ bool replaceFile(const fs::path& path, std::string_view bytes, ReadOnlyFile read
     }
     if (exists && !S_ISREG(old.st_mode)) {
         return false;
+    }
+    if (exists && file != path && readOnly == ReadOnlyFile::Rewrite) {
+        // A file of ours linked elsewhere is the user's to share, not ours to take over: another
+        // user's file is left alone, and its read-only mark holds.
+        if (old.st_uid != ::geteuid()) {
+            static std::set<std::string> told;
+            if (told.insert(path.string()).second)
+                std::fprintf(stderr, "tunelark: %s is a link to another user's file: not written\n",
+                             path.c_str());
+            return false;
+        }
+        readOnly = ReadOnlyFile::Keep;
     }
     // A rename would replace even a read-only file, so honour it first.
     if (exists && readOnly == ReadOnlyFile::Keep && isReadOnly(file, old)) {

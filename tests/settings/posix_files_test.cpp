@@ -80,6 +80,8 @@ struct ReplaceCase {
         OthersFile,   // 0644, root's, written by nobody
         ClosedFolder, // nobody's 0644 file in root's 0755 folder, written by nobody
         Link,         // a symbolic link to our 0640 file
+        LinkReadOnly, // a symbolic link to our 0444 file
+        LinkToOthers, // a symbolic link to nobody's 0644 file
         NoFolder,     // the folder is missing
     } setup;
     bool ok;
@@ -101,6 +103,10 @@ const ReplaceCase kReplaceCases[] = {
      true, 0644},
     {"written through a link", kKeep, ReplaceCase::Link, true, true, 0640},
     {"written through a link when ours", kRewrite, ReplaceCase::Link, true, true, 0640},
+    {"a linked file's read-only mark holds even when ours", kRewrite, ReplaceCase::LinkReadOnly,
+     false, false, 0444},
+    {"a link to another user's file is not followed", kRewrite, ReplaceCase::LinkToOthers, false,
+     false, 0644},
     {"missing folder not made", kKeep, ReplaceCase::NoFolder, false, false},
     {"missing folder not made when ours", kRewrite, ReplaceCase::NoFolder, false, false},
 };
@@ -112,7 +118,7 @@ TEST_P(Replace, LeavesOldOrNewBytesOnly) {
     const bool root = ::geteuid() == 0;
     const bool asNobody =
         c.setup == ReplaceCase::OthersFile || c.setup == ReplaceCase::ClosedFolder;
-    if (asNobody && !root) {
+    if ((asNobody || c.setup == ReplaceCase::LinkToOthers) && !root) {
         GTEST_SKIP() << "needs root to set up another user's file";
     }
     const std::string kNew = "new\r\n";
@@ -137,9 +143,16 @@ TEST_P(Replace, LeavesOldOrNewBytesOnly) {
         ASSERT_EQ(::chown(ini.c_str(), 65534, 65534), 0);
         break;
     case ReplaceCase::Link:
+    case ReplaceCase::LinkReadOnly:
+    case ReplaceCase::LinkToOthers:
         real = dir / "real.ini";
         put(real, kForeign);
-        fs::permissions(real, fs::perms(0640));
+        fs::permissions(real, fs::perms(c.setup == ReplaceCase::LinkReadOnly   ? 0444
+                                        : c.setup == ReplaceCase::LinkToOthers ? 0644
+                                                                               : 0640));
+        if (c.setup == ReplaceCase::LinkToOthers) {
+            ASSERT_EQ(::chown(real.c_str(), 65534, 65534), 0);
+        }
         fs::create_symlink("real.ini", ini);
         break;
     case ReplaceCase::NoFolder:
@@ -152,15 +165,14 @@ TEST_P(Replace, LeavesOldOrNewBytesOnly) {
     const bool existed = c.setup != ReplaceCase::Missing && c.setup != ReplaceCase::NoFolder;
     EXPECT_EQ(bytesOf(real), c.newBytes ? kNew : existed ? kForeign : "");
     EXPECT_EQ(fs::exists(real), c.newBytes || existed);
-    EXPECT_EQ(fs::is_symlink(file), c.setup == ReplaceCase::Link);
+    const bool linked = c.setup == ReplaceCase::Link || c.setup == ReplaceCase::LinkReadOnly ||
+                        c.setup == ReplaceCase::LinkToOthers;
+    EXPECT_EQ(fs::is_symlink(file), linked);
     if (c.mode != 0) {
         EXPECT_EQ(unsigned(fs::status(real).permissions()), c.mode);
     }
     const auto entries = std::distance(fs::directory_iterator(dir), fs::directory_iterator());
-    EXPECT_EQ(entries, c.setup == ReplaceCase::Link ? 2
-                       : existed || c.ok            ? 1
-                                                    : 0)
-        << "no temporary file is left behind";
+    EXPECT_EQ(entries, linked ? 2 : existed || c.ok ? 1 : 0) << "no temporary file is left behind";
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, Replace, testing::ValuesIn(kReplaceCases),
