@@ -1,7 +1,13 @@
 #include "qt/hexchat_dbus.h"
 
 #include <QByteArray>
-#include <QFile>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFuture>
+#include <QFutureWatcher>
+#include <QPromise>
+#include <QThreadPool>
+#include <QTimer>
 
 #include <chrono>
 #include <cstdarg>
@@ -135,25 +141,9 @@ QByteArray busText(const QString& text) {
     return bytes;
 }
 
-} // namespace
-
-QString hexchatCommand(const QString& line) {
-    if (line.startsWith(u'/'))
-        return line.sliced(1);
-    return u"say "_s + line;
-}
-
-bool sendToHexchat(const QString& line) {
-    static const bool threadsReady = dbus_threads_init_default() != 0;
-    if (!threadsReady)
-        return false;
-    const QByteArray address = sessionBusAddress();
-    if (address.isEmpty())
-        return false;
-    const QByteArray command = busText(hexchatCommand(line));
-    if (command.isNull())
-        return false;
-
+// Connect, FindContext, SetContext, Command, Disconnect on a connection of its own; runs away
+// from the window's thread, so its waits hold nothing up.
+bool exchange(const QByteArray& address, const QByteArray& command) {
     Error error;
     Connection connection(dbus_connection_open_private(address.constData(), error.get()));
     if (!connection)
@@ -198,6 +188,66 @@ bool sendToHexchat(const QString& line) {
     }
     session.notify(path.constData(), connectionInterface, "Disconnect");
     return ok;
+}
+
+} // namespace
+
+QString hexchatCommand(const QString& line) {
+    if (line.startsWith(u'/'))
+        return line.sliced(1);
+    return u"say "_s + line;
+}
+
+bool sendToHexchat(const QString& line) {
+    static const bool threadsReady = dbus_threads_init_default() != 0;
+    if (!threadsReady)
+        return false;
+    const QByteArray address = sessionBusAddress();
+    if (address.isEmpty())
+        return false;
+    const QByteArray command = busText(hexchatCommand(line));
+    if (command.isNull())
+        return false;
+    if (!QCoreApplication::instance())
+        return exchange(address, command); // no window to keep answering
+
+    // One exchange at a time, in the order asked: a send made from this wait's own event loop
+    // (a box, a timer, the desktop's controls) queues behind the one that is out.
+    static QThreadPool* const linkThread = [] {
+        auto* pool = new QThreadPool; // left to the end of the process: never waited on at exit
+        pool->setMaxThreadCount(1);
+        return pool;
+    }();
+    static int outstanding = 0;
+    const int ahead = outstanding++;
+    const auto promise = std::make_shared<QPromise<bool>>();
+    QFuture<bool> future = promise->future();
+    linkThread->start([promise, address, command] {
+        promise->start();
+        // Given up on by the time its turn came: no announcement long after the fact.
+        if (!promise->isCanceled())
+            promise->addResult(exchange(address, command));
+        promise->finish();
+    });
+
+    // The window keeps painting and answering while the call is out.
+    QEventLoop loop;
+    QFutureWatcher<bool> watcher;
+    QObject::connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
+    watcher.setFuture(future);
+    QTimer limit;
+    limit.setSingleShot(true);
+    QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+    limit.start(budget * (ahead + 1) + std::chrono::seconds(1));
+    if (!future.isFinished())
+        loop.exec();
+    --outstanding;
+    // Out of time, or the program quitting under the wait: the client counts as missing.
+    if (!future.isFinished()) {
+        future.cancel();
+        return false;
+    }
+    return future.resultCount() > 0 && future.result();
 }
 
 } // namespace announce

@@ -9,9 +9,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -116,6 +118,27 @@ TEST_F(HexchatBus, GivesUpOnAHungClientWithinItsTimeLimit) {
     // The link promises to give up after about 5 s; libdbus alone would wait 25 s.
     EXPECT_LT(clock.elapsed(), 15000);
     EXPECT_TRUE(calls().contains(u"Command\tme x"_s));
+}
+
+TEST_F(HexchatBus, KeepsTheEventLoopRunningWhileAHungClientHoldsTheCall) {
+    startFake({u"--hang"_s});
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(50);
+    EXPECT_FALSE(announce::sendToHexchat(u"/me x"_s));
+    // About 5 s of waiting; a blocked thread would not tick at all.
+    EXPECT_GE(ticks, 20);
+}
+
+TEST_F(HexchatBus, ASendFromInsideTheWaitGoesAfterTheOneOut) {
+    startFake({u"--delay"_s, u"300"_s});
+    std::optional<bool> inner;
+    QTimer::singleShot(0, [&] { inner = announce::sendToHexchat(u"/me второй"_s); });
+    EXPECT_TRUE(announce::sendToHexchat(u"/me первый"_s));
+    EXPECT_EQ(inner, true);
+    const QStringList commands = calls().filter(u"Command"_s);
+    EXPECT_EQ(commands, (QStringList{u"Command\tme первый"_s, u"Command\tme второй"_s}));
 }
 
 TEST_F(HexchatBus, SurvivesAMalformedAnswer) {
