@@ -19,7 +19,8 @@ struct Encoding {
         const std::string bytes = profile::fileBytes(text::pathOf(file));
         const bool beyondAscii =
             std::any_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) != 0; });
-        utf8 = beyondAscii && text::validUtf8(bytes) == bytes;
+        // A UTF-16 file takes UTF-8 text; the profile rules write it back as UTF-16.
+        utf8 = bytes.starts_with("\xFF\xFE") || (beyondAscii && text::validUtf8(bytes) == bytes);
     }
     std::string out(std::string_view value) const {
         return utf8 ? std::string(value) : text::toAnsi(value);

@@ -1,6 +1,7 @@
 #include "settings/profile_file.h"
 
 #include "settings/replace_file.h"
+#include "settings/text.h"
 
 #include <algorithm>
 #include <fstream>
@@ -188,7 +189,78 @@ struct Loaded {
     bool ok = false;     // false: the file exists but cannot be read
     bool exists = false; // false: there is no file, which reads as empty
     std::string bytes;
+    bool utf16 = false; // the file is UTF-16LE with its mark; bytes hold it as UTF-8
 };
+
+constexpr std::string_view kUtf16Mark = "\xFF\xFE";
+
+void appendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += char(0xC0 | (c >> 6));
+        out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xF0 | (c >> 18));
+        out += char(0x80 | ((c >> 12) & 0x3F));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    }
+}
+
+// UTF-16LE as UTF-8; a lone surrogate or an odd last byte becomes U+FFFD.
+std::string fromUtf16(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    const auto unit = [&](std::size_t i) {
+        return char32_t(static_cast<unsigned char>(bytes[i]) |
+                        static_cast<unsigned char>(bytes[i + 1]) << 8);
+    };
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        char32_t c = unit(i);
+        if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size() && unit(i + 2) >= 0xDC00 &&
+            unit(i + 2) < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
+            i += 2;
+        } else if (c >= 0xD800 && c < 0xE000) {
+            c = 0xFFFD;
+        }
+        appendUtf8(out, c);
+    }
+    if (bytes.size() % 2)
+        appendUtf8(out, 0xFFFD);
+    return out;
+}
+
+// UTF-8 (made valid first) as UTF-16LE.
+std::string toUtf16(std::string_view utf8) {
+    const std::string text = text::validUtf8(utf8);
+    std::string out;
+    out.reserve(text.size() * 2);
+    const auto put = [&out](char32_t u) {
+        out += char(u & 0xFF);
+        out += char(u >> 8);
+    };
+    for (std::size_t i = 0; i < text.size();) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        const std::size_t length = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+        char32_t c = length == 1 ? b : length == 2 ? b & 0x1F : length == 3 ? b & 0x0F : b & 0x07;
+        for (std::size_t k = 1; k < length; ++k)
+            c = c << 6 | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        i += length;
+        if (c >= 0x10000) {
+            put(0xD800 + ((c - 0x10000) >> 10));
+            put(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            put(c);
+        }
+    }
+    return out;
+}
 
 Loaded load(const std::filesystem::path& file) {
     std::error_code error;
@@ -207,6 +279,16 @@ Loaded load(const std::filesystem::path& file) {
     loaded.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     if (in.bad()) {
         return {};
+    }
+    return loaded;
+}
+
+// As the system's own profile functions do, a file in UTF-16LE with its mark is read as text.
+Loaded loadText(const std::filesystem::path& file) {
+    Loaded loaded = load(file);
+    if (loaded.ok && std::string_view(loaded.bytes).starts_with(kUtf16Mark)) {
+        loaded.bytes = fromUtf16(std::string_view(loaded.bytes).substr(kUtf16Mark.size()));
+        loaded.utf16 = true;
     }
     return loaded;
 }
@@ -307,9 +389,9 @@ std::string fileBytes(const std::filesystem::path& file) {
 std::string readFileString(const std::filesystem::path& file, std::string_view section,
                            std::string_view key, std::string_view defaultValue,
                            std::size_t bufferSize, Charset charset) {
-    const Loaded loaded = load(file);
+    const Loaded loaded = loadText(file);
     return readString(loaded.ok ? loaded.bytes : std::string(), section, key, defaultValue,
-                      bufferSize, charset);
+                      bufferSize, loaded.utf16 ? Charset::Utf8 : charset);
 }
 
 bool writeFileString(const std::filesystem::path& file, std::string_view section,
@@ -323,7 +405,7 @@ bool writeFileString(const std::filesystem::path& file, std::string_view section
             return false;
         }
     }
-    const Loaded loaded = load(target);
+    const Loaded loaded = loadText(target);
     if (!loaded.ok || !isWritable(loaded.bytes, section, key)) {
         return false;
     }
@@ -331,7 +413,9 @@ bool writeFileString(const std::filesystem::path& file, std::string_view section
     if (loaded.exists && updated == loaded.bytes) {
         return true;
     }
-    return settings::replaceFile(target, updated, settings::ReadOnlyFile::Keep);
+    return settings::replaceFile(
+        target, loaded.utf16 ? std::string(kUtf16Mark) + toUtf16(updated) : updated,
+        settings::ReadOnlyFile::Keep);
 }
 
 } // namespace profile

@@ -51,7 +51,8 @@ bool isEditable(std::string_view text);
 // The bytes of a regular file; empty for a missing one or anything else (a pipe, a device).
 std::string fileBytes(const std::filesystem::path& file);
 
-// readString() over a file; a missing or unreadable file gives the default.
+// readString() over a file; a missing or unreadable file gives the default. A file in UTF-16LE
+// with its byte order mark is read, and written, as UTF-8 text, as the system's own functions do.
 std::string readFileString(const std::filesystem::path& file, std::string_view section,
                            std::string_view key, std::string_view defaultValue,
                            std::size_t bufferSize = kReadBufferSize,

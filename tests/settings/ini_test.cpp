@@ -83,6 +83,23 @@ TEST_F(Ini, LongValuesComeBackAsTheirFirst254Characters) {
     EXPECT_EQ(read("Cyrillic"), "a" + repeated("ж", 253));
 }
 
+// UTF-16LE with its mark, as a Windows editor may save the file; BMP text only.
+std::string utf16(const std::string& utf8) {
+    std::string out = "\xFF\xFE";
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto b = static_cast<unsigned char>(utf8[i]);
+        unsigned c = b;
+        if (b >= 0xC0) {
+            c = (b & 0x1F) << 6 | (static_cast<unsigned char>(utf8[i + 1]) & 0x3F);
+            ++i;
+        }
+        ++i;
+        out += char(c & 0xFF);
+        out += char(c >> 8);
+    }
+    return out;
+}
+
 // The client may keep its file in UTF-8 or in the code page: a value goes in the encoding the
 // file already has, and reads back whole either way.
 TEST_F(Ini, ValuesGoInTheFilesOwnEncoding) {
@@ -96,6 +113,7 @@ TEST_F(Ini, ValuesGoInTheFilesOwnEncoding) {
         {"code page", "[mirc]\r\nnick=" + text::toAnsi("Вася") + "\r\n",
          text::toAnsi("Format=Кино")},
         {"UTF-8", "[mirc]\r\nnick=Вася\r\n", "Format=Кино"},
+        {"UTF-16", utf16("[mirc]\r\nnick=Вася\r\n"), utf16("Format=Кино\r\n").substr(2)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -145,14 +163,17 @@ std::string randomBytes() {
     return bytes;
 }
 
-std::string utf16() {
-    const char16_t text[] = u"[Tunelark]\r\nRepeat=True\r\n";
-    return "\xFF\xFE" + std::string(reinterpret_cast<const char*>(text), 2 * 24);
+// Not what the system's profile functions read either.
+std::string utf16BigEndian() {
+    std::string bytes = "\xFE\xFF";
+    for (const char c : std::string_view("[Tunelark]\r\nRepeat=True\r\n"))
+        bytes += {'\0', c};
+    return bytes;
 }
 
 const HostileCase kHostileFiles[] = {
     {"five MiB of random bytes", randomBytes, true},
-    {"UTF-16 with its byte order mark", utf16, false},
+    {"UTF-16 big-endian with its byte order mark", utf16BigEndian, false},
 };
 
 class HostileSettingsFile : public Ini, public testing::WithParamInterface<HostileCase> {};

@@ -1,6 +1,7 @@
 // The profile rules against the system's own, built with MinGW and run under Wine in a CP1251
 // locale: each read beside GetPrivateProfileStringA on the same file, each write beside
 // WritePrivateProfileStringA on a copy, both read back through the system and through the rules.
+#include "settings/ini.h"
 #include "settings/profile_file.h"
 
 #include <gtest/gtest.h>
@@ -205,5 +206,35 @@ TEST_P(ProfileWriteOnWindows, ReadsBackAsTheSystemsOwnWrite) {
 
 INSTANTIATE_TEST_SUITE_P(Table, ProfileWriteOnWindows, testing::ValuesIn(kWrites),
                          [](const auto& info) { return nameOf(info.param.behaviour); });
+
+// A file saved in UTF-16LE with its mark: the system's wide functions read and write it as text,
+// and so do ours, each reading what the other wrote.
+TEST(ProfileUtf16OnWindows, ReadsAndWritesAsTheSystemsWideFunctions) {
+    const std::u16string text = u"[mirc]\r\nnick=Ёжик\r\n[Tunelark]\r\nRandom=True\r\n";
+    const std::string bytes =
+        "\xFF\xFE"s + std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+    const fs::path ours = freshFile(bytes);
+    const fs::path system = freshFile(bytes);
+    const auto wideRead = [](const fs::path& file, const wchar_t* section, const wchar_t* key) {
+        wchar_t buffer[256];
+        const DWORD copied =
+            GetPrivateProfileStringW(section, key, L"<none>", buffer, 256, file.c_str());
+        return std::wstring(buffer, copied);
+    };
+    EXPECT_EQ(mOpenSave::ReadINI(ours.string(), "Tunelark", "Random", "False"), "True");
+
+    std::string format = "/me слушает !название";
+    mOpenSave::WriteINI(ours.string(), "Tunelark", "Format", format);
+    EXPECT_TRUE(WritePrivateProfileStringW(L"Tunelark", L"Format", L"/me слушает !название",
+                                           system.c_str()));
+    for (const fs::path& file : {ours, system}) {
+        std::ifstream in(file, std::ios::binary);
+        EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(in), {}).starts_with("\xFF\xFE"));
+        EXPECT_EQ(wideRead(file, L"Tunelark", L"Format"), L"/me слушает !название");
+        EXPECT_EQ(wideRead(file, L"mirc", L"nick"), L"Ёжик");
+        EXPECT_EQ(mOpenSave::ReadINI(file.string(), "Tunelark", "Format", ""),
+                  "/me слушает !название");
+    }
+}
 
 } // namespace
