@@ -263,6 +263,7 @@ TEST_F(Player, AMissingClientIsToldOnceAndTheStartsUnderItsBoxWait) {
     link.accept = false;
     view.whileBoxIsUp = [&] {
         EXPECT_EQ(listener.changes, 2) << "the desktop hears of the start before the box";
+        EXPECT_EQ(player.playState(), psPlaying) << "the box does not stop the track";
         start(track("second"));
         start(track("third"));
         EXPECT_EQ(view.texts[2], "first") << "taken before its line went out; the rest wait";
