@@ -73,9 +73,10 @@ Main::Main(MainOptions options) : m_options(std::move(options)) {
     buildMenus();
     buildHotkeys();
 
-    m_player->Form_Load(programPlaces(m_options.programFolder.isEmpty()
-                                          ? QCoreApplication::applicationDirPath()
-                                          : m_options.programFolder));
+    // A test's folder, like the build folder, keeps the files whatever it holds.
+    const bool given = !m_options.programFolder.isEmpty();
+    const QString folder = given ? m_options.programFolder : QCoreApplication::applicationDirPath();
+    m_player->Form_Load(programPlaces(folder, given || isBuildFolder(folder)));
     placeWindow();
     // The desktop's media controls come once the window is up: their calls on the session bus
     // can take long, and need not hold up its first showing.
