@@ -12,5 +12,6 @@ int main(int argc, char* argv[]) {
     installRussian(app);
     Main window;
     window.show();
+    closeOnEndRequests(window);
     return app.exec();
 }

@@ -1,3 +1,5 @@
 #include "qt/platform.h"
 
 void preparePlatform() {}
+
+void closeOnEndRequests(QWidget&) {}
