@@ -235,6 +235,11 @@ void Main::fOpenFile(const QString& FileName) {
     m_player->fOpenFile(coreText(FileName));
 }
 
+void Main::openNamed(const QStringList& files) {
+    if (!files.isEmpty())
+        m_player->Form_OLEDragDrop(coreText(files.first()));
+}
+
 void Main::dragEnterEvent(QDragEnterEvent* event) {
     dragMoveEvent(event);
 }

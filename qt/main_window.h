@@ -10,6 +10,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <memory>
@@ -38,6 +39,8 @@ public:
     ~Main() override;
 
     void fOpenFile(const QString& FileName);
+    // Files named at start, or handed over by a later start: the first opens, as a drop does.
+    void openNamed(const QStringList& files);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

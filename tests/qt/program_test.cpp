@@ -1,5 +1,6 @@
-// The real built program's end, from outside: the system's requests to end close the window as
-// the user would. Each copy runs from a program folder of its own, on a private session bus.
+// The real built program's start and end, from outside: a later start hands its files to the
+// copy running and ends; the system's requests to end close the window as the user would.
+// Each copy runs from a program folder of its own, on a private session bus.
 #include "support/media.h"
 
 #include <gtest/gtest.h>
@@ -9,10 +10,12 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include <csignal>
 
 using namespace Qt::Literals::StringLiterals;
+using testsupport::media;
 using testsupport::waitUntil;
 
 namespace {
@@ -36,7 +39,7 @@ protected:
         ASSERT_TRUE(QDir().mkpath(folder));
         ASSERT_TRUE(QFile::copy(QStringLiteral(TUNELARK_PROGRAM), folder + u"/tunelark"_s));
 
-        // A bus of our own: no other player on the test bus answers instead.
+        // A bus of our own: no copy started by another test is the first here.
         bus.setProgram(u"dbus-daemon"_s);
         bus.setArguments({u"--session"_s, u"--nofork"_s, u"--print-address=1"_s});
         bus.start();
@@ -62,13 +65,13 @@ protected:
     }
 
     // Starts the first copy with these options and waits until the desktop can see it.
-    void startFirst(const QByteArray& options) {
+    void startFirst(const QByteArray& options, const QStringList& args = {}) {
         ASSERT_TRUE(writeFile(folder + u"/mirc.ini"_s, options));
         first.setProcessEnvironment(env);
         first.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         first.setStandardOutputFile(QProcess::nullDevice());
         first.setWorkingDirectory(dir.path());
-        first.start(folder + u"/tunelark"_s, {});
+        first.start(folder + u"/tunelark"_s, args);
         ASSERT_TRUE(first.waitForStarted(10000));
         ASSERT_TRUE(waitUntil([&] { return playerctl({u"status"_s}) == u"Stopped"_s; }, 20000))
             << "the program never came on the bus";
@@ -91,6 +94,36 @@ protected:
 };
 
 } // namespace
+
+TEST_F(Program, ALaterStartHandsItsFileToTheFirstAndEnds) {
+    startFirst("[Tunelark]\r\nAutoStart=True\r\n", {media(u"beep0.ogg"_s)});
+    const auto title = [&] { return playerctl({u"metadata"_s, u"title"_s}); };
+    EXPECT_TRUE(waitUntil([&] { return title() == u"beep0"_s; })) << "its own file";
+    const struct {
+        QString argument;
+        QString from; // the later start's current folder
+        QString title;
+    } cases[] = {
+        {u"beep1.ogg"_s, testsupport::mediaDir(), u"beep1"_s},
+        {QUrl::fromLocalFile(media(u"beep2.ogg"_s)).toString(QUrl::FullyEncoded), dir.path(),
+         u"beep2"_s},
+        {media(u"folder/a.ogg"_s), dir.path(), u"a"_s},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.argument.toStdString());
+        QProcess later;
+        later.setProcessEnvironment(env);
+        later.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        later.setWorkingDirectory(c.from);
+        later.start(folder + u"/tunelark"_s, {c.argument});
+        ASSERT_TRUE(later.waitForFinished(20000)) << "the later start runs on";
+        EXPECT_EQ(later.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(later.exitCode(), 0);
+        EXPECT_TRUE(waitUntil([&] { return title() == c.title; }))
+            << "the first copy plays " << title().value_or(u"<none>"_s).toStdString();
+    }
+    EXPECT_EQ(first.state(), QProcess::Running);
+}
 
 TEST_F(Program, EndRequestsSaveTheOptionsAndEndWell) {
     for (const int signal : {SIGTERM, SIGHUP}) {

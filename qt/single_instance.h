@@ -1,0 +1,30 @@
+#pragma once
+
+// One copy of the program at a time: a later start hands the files it was given to the copy
+// already running and ends, so that only one player tells the channel.
+
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+// The running copy's hold on its place; later starts reach it for as long as it lives.
+class FirstCopy {
+public:
+    virtual ~FirstCopy() = default;
+    // Where the files of later starts go from now on; any that came before go there at once.
+    virtual void onOpen(std::function<void(const QStringList& files)> open) = 0;
+};
+
+struct Claim {
+    std::unique_ptr<FirstCopy> first; // set: this start is the first copy, and goes on
+    bool handed = false;              // else: whether its files reached the first copy
+};
+
+// Takes the first copy's place, or hands files (absolute paths) to the copy that holds it.
+// Where no other copy can be reached at all (no session bus), every start is a first.
+Claim claimFirstCopy(const QStringList& files);
+
+// The files a start names: paths, absolute or against currentFolder, and file:// addresses
+// (as the desktop passes them), as absolute paths; other addresses as they are.
+QStringList filesNamed(const QStringList& arguments, const QString& currentFolder);
