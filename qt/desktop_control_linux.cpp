@@ -12,13 +12,17 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusMetaType>
 #include <QDBusObjectPath>
+#include <QDBusVariant>
 #include <QFileInfo>
 #include <QMetaObject>
 #include <QMetaProperty>
 #include <QWidget>
 
 #include <cmath>
+#include <optional>
+#include <utility>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -177,7 +181,9 @@ public slots:
             message.setDelayedReply(true);
             m_bus.send(message.createErrorReply(
                 QDBusError::InvalidArgs,
-                u"Only an existing local file can be opened (file://...): "_s + Uri.left(256)));
+                u"Only a media file, a playlist or a folder on this computer can be opened "
+                u"(file://...): "_s +
+                    Uri.left(256)));
             return;
         }
         m_player.fOpenFile(coreText(file));
@@ -195,12 +201,102 @@ private:
     QVariantMap m_last;
 };
 
+// org.freedesktop.DBus.Properties for the interfaces above, answered here before the bus library's
+// own: that one converts a value of the wrong type ("no" and 7 to true, "0.9" to 0.9), where the
+// interface says the caller is wrong and nothing changes.
+class PropertiesAdaptor : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.DBus.Properties")
+    Q_CLASSINFO("D-Bus Introspection", "") // the bus library describes the interface already
+public:
+    PropertiesAdaptor(QObject* parent, QDBusConnection bus,
+                      QList<QPair<QString, QDBusAbstractAdaptor*>> interfaces)
+        : QDBusAbstractAdaptor(parent), m_bus(std::move(bus)), m_interfaces(std::move(interfaces)) {
+    }
+
+public slots:
+    QDBusVariant Get(const QString& interface, const QString& name, const QDBusMessage& message) {
+        const auto found = find(interface, name, message);
+        if (!found)
+            return {};
+        return QDBusVariant(found->second.read(found->first));
+    }
+
+    QVariantMap GetAll(const QString& interface, const QDBusMessage& message) {
+        QVariantMap all;
+        for (const auto& [name, adaptor] : m_interfaces) {
+            if (name != interface && !interface.isEmpty())
+                continue;
+            const QMetaObject* meta = adaptor->metaObject();
+            for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i)
+                all.insert(QLatin1String(meta->property(i).name()),
+                           meta->property(i).read(adaptor));
+            if (!interface.isEmpty())
+                return all;
+        }
+        if (!interface.isEmpty())
+            refuse(message, QDBusError::UnknownInterface, u"No interface "_s + interface);
+        return all;
+    }
+
+    void Set(const QString& interface, const QString& name, const QDBusVariant& value,
+             const QDBusMessage& message) {
+        const auto found = find(interface, name, message);
+        if (!found)
+            return;
+        const QMetaProperty property = found->second;
+        if (!property.isWritable()) {
+            refuse(message, QDBusError::PropertyReadOnly, name + u" is read-only"_s);
+            return;
+        }
+        const QVariant v = value.variant();
+        if (v.metaType() != property.metaType() ||
+            (name == u"LoopStatus" && !mpris::isLoopStatus(v.toString()))) {
+            refuse(message, QDBusError::InvalidArgs,
+                   u"%1 takes %2, not this value"_s.arg(
+                       name, QLatin1String(QDBusMetaType::typeToSignature(property.metaType()))));
+            return;
+        }
+        property.write(found->first, v);
+    }
+
+private:
+    // The adaptor and its property, or nullopt with the error sent.
+    std::optional<std::pair<QObject*, QMetaProperty>>
+    find(const QString& interface, const QString& name, const QDBusMessage& message) {
+        bool known = interface.isEmpty();
+        for (const auto& [id, adaptor] : m_interfaces) {
+            if (id != interface && !interface.isEmpty())
+                continue;
+            known = true;
+            const QMetaObject* meta = adaptor->metaObject();
+            const int i = meta->indexOfProperty(name.toUtf8().constData());
+            if (i >= meta->propertyOffset())
+                return std::pair<QObject*, QMetaProperty>(adaptor, meta->property(i));
+        }
+        if (!known)
+            refuse(message, QDBusError::UnknownInterface, u"No interface "_s + interface);
+        else
+            refuse(message, QDBusError::UnknownProperty, u"No property "_s + name);
+        return std::nullopt;
+    }
+
+    void refuse(const QDBusMessage& message, QDBusError::ErrorType type, const QString& text) {
+        message.setDelayedReply(true);
+        m_bus.send(message.createErrorReply(type, text));
+    }
+
+    QDBusConnection m_bus;
+    QList<QPair<QString, QDBusAbstractAdaptor*>> m_interfaces;
+};
+
 class Mpris final : public QObject, public DesktopControl {
 public:
     Mpris(player::Player& player, const DesktopHooks& hooks, QDBusConnection bus)
         : m_player(player), m_bus(bus) {
-        new RootAdaptor(this, hooks);
+        auto* root = new RootAdaptor(this, hooks);
         m_adaptor = new PlayerAdaptor(this, player, bus);
+        new PropertiesAdaptor(this, bus, {{kRootInterface, root}, {kPlayerInterface, m_adaptor}});
         m_adaptor->update(true);
         player.setListener(m_adaptor);
 

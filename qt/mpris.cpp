@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cmath>
 
+using namespace Qt::Literals::StringLiterals;
+
 namespace mpris {
 
 QString playbackStatus(const QString& before, int NewState) {
@@ -36,6 +38,10 @@ std::optional<bool> repeatOf(const QString& loopStatus) {
     if (loopStatus == u"None")
         return false;
     return std::nullopt;
+}
+
+bool isLoopStatus(const QString& text) {
+    return text == u"None" || text == u"Track" || text == u"Playlist";
 }
 
 double volumeOf(int volume) {
@@ -85,9 +91,19 @@ QString openableFile(const QString& uri) {
     QUrl local = url;
     local.setHost(QString());
     const QString path = local.toLocalFile();
-    if (!QDir::isAbsolutePath(path) || path.contains(QChar(0)) || !QFileInfo::exists(path))
+    if (!QDir::isAbsolutePath(path) || path.contains(QChar(0)))
         return {};
-    return path;
+    const QFileInfo info(path);
+    // Judged by name: reading a file to tell could block on a device or a slow disk.
+    static const QStringList kMedia = {
+        u"mp3"_s,  u"mp2"_s,  u"mpa"_s, u"ogg"_s,  u"oga"_s, u"opus"_s, u"flac"_s,
+        u"wav"_s,  u"m4a"_s,  u"aac"_s, u"mka"_s,  u"wma"_s, u"ape"_s,  u"wv"_s,
+        u"aif"_s,  u"aiff"_s, u"ac3"_s, u"mpc"_s,  u"mp4"_s, u"m4v"_s,  u"mkv"_s,
+        u"webm"_s, u"ogv"_s,  u"mpg"_s, u"mpeg"_s, u"avi"_s, u"mov"_s,  u"wmv"_s,
+        u"flv"_s,  u"3gp"_s,  u"ts"_s,  u"m2ts"_s, u"m3u"_s, u"m3u8"_s, u"pls"_s};
+    if (info.isDir() || (info.isFile() && kMedia.contains(info.suffix(), Qt::CaseInsensitive)))
+        return path;
+    return {};
 }
 
 std::optional<double> seekTarget(double position, qint64 offsetUs, std::optional<double> length) {

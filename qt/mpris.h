@@ -21,6 +21,8 @@ QString playbackStatus(const QString& before, int NewState);
 // included (one entry is never repeated on its own), is refused.
 QString loopStatus(bool repeat);
 std::optional<bool> repeatOf(const QString& loopStatus);
+// Whether the text is one of the interface's three loop statuses.
+bool isLoopStatus(const QString& text);
 
 // Volume 0.0..1.0 of the control's 0..100, and back, clamped; NaN is refused.
 double volumeOf(int volume);
@@ -34,8 +36,9 @@ QString trackId(qint64 entryId);
 // values are left out; with no entry, only the NoTrack id.
 QVariantMap metadata(const playback::Track& track);
 
-// The local path of a file:// address naming a file or folder that exists; empty for anything
-// else (another scheme, another host, a relative or missing path, text that is no address).
+// The local path of a file:// address naming a folder, or a regular file with a media or playlist
+// extension, that exists; empty for anything else (another scheme, another host, a relative or
+// missing path, a device, a file of another kind, text that is no address).
 QString openableFile(const QString& uri);
 
 // Where Seek goes, in seconds, from position by offset microseconds: never before the start;

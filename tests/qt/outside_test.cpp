@@ -145,6 +145,20 @@ protected:
     std::optional<QString> playerctl(const QStringList& args) {
         return run(u"playerctl"_s, QStringList{u"-p"_s, u"tunelark"_s} + args);
     }
+    // A property of the player's interface, as dbus-send prints its value ("boolean true").
+    QString property(const QString& name) {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(u"dbus-send"_s,
+                {u"--session"_s, u"--print-reply=literal"_s, kDest, kPath,
+                 u"org.freedesktop.DBus.Properties.Get"_s, kPlayerIface, u"string:"_s + name});
+        p.waitForFinished(15000);
+        return QString::fromUtf8(p.readAllStandardOutput()).simplified().remove(u"variant "_s);
+    }
+
+    static inline const QString kDest = u"--dest=org.mpris.MediaPlayer2.tunelark"_s;
+    static inline const QString kPath = u"/org/mpris/MediaPlayer2"_s;
+    static inline const QString kPlayerIface = u"string:org.mpris.MediaPlayer2.Player"_s;
 
     // Waits for a line the follower prints from now on that starts with prefix.
     bool told(const QString& prefix, int timeoutMs = 20000) {
@@ -213,6 +227,12 @@ TEST_F(Outside, PlayerctlDrivesTheProgramAndItKeepsWhatWasSet) {
     EXPECT_EQ(playerctl({u"metadata"_s, u"--format"_s, u"{{artist}}|{{title}}"_s}),
               u"Ария|Беспечный ангел"_s);
     EXPECT_FALSE(playerctl({u"open"_s, fileUri(dir.filePath(u"missing.mp3"_s))}));
+    // No media: refused, and the song plays on.
+    const QString notes = dir.filePath(u"notes.txt"_s);
+    ASSERT_TRUE(writeFile(notes, "not a song\n"));
+    EXPECT_FALSE(playerctl({u"open"_s, fileUri(notes)}));
+    EXPECT_EQ(playerctl({u"metadata"_s, u"--format"_s, u"{{status}}|{{title}}"_s}),
+              u"Playing|Беспечный ангел"_s);
     EXPECT_FALSE(playerctl({u"open"_s, u"http://127.0.0.1:1/a.mp3"_s}));
 
     // Pause and play.
@@ -279,6 +299,33 @@ TEST_F(Outside, PlayerctlDrivesTheProgramAndItKeepsWhatWasSet) {
                                          u"*/me слушает  - almost-minute [00:59]"_s, line}));
     EXPECT_FALSE(QFileInfo::exists(dir.filePath(u"config/tunelark"_s)))
         << "the program folder could be written";
+}
+
+TEST_F(Outside, ValuesOfTheWrongTypeAreRefusedAndChangeNothing) {
+    const struct {
+        const char* name;
+        const char* value; // as dbus-send writes it
+    } cases[] = {
+        {"Shuffle", "string:no"},       {"Shuffle", "int32:7"},          {"Shuffle", "double:1"},
+        {"LoopStatus", "boolean:true"}, {"LoopStatus", "string:Always"}, {"Volume", "string:0.9"},
+        {"Volume", "int32:1"},          {"Rate", "string:abc"},
+    };
+    for (const auto& c : cases) {
+        const QString name = QString::fromLatin1(c.name);
+        const QString before = property(name);
+        ASSERT_FALSE(before.isEmpty()) << c.name;
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(u"dbus-send"_s,
+                {u"--session"_s, u"--print-reply"_s, kDest, kPath,
+                 u"org.freedesktop.DBus.Properties.Set"_s, kPlayerIface, u"string:"_s + name,
+                 u"variant:"_s + QString::fromLatin1(c.value)});
+        ASSERT_TRUE(p.waitForFinished(15000));
+        EXPECT_NE(p.exitCode(), 0) << c.name << " " << c.value;
+        EXPECT_TRUE(p.readAllStandardError().contains("org.freedesktop.DBus.Error.InvalidArgs"))
+            << c.name << " " << c.value;
+        EXPECT_EQ(property(name), before) << c.name << " " << c.value;
+    }
 }
 
 int main(int argc, char** argv) {
