@@ -87,7 +87,7 @@ class PlayerAdaptor : public QDBusAbstractAdaptor, public player::PlayerListener
     Q_PROPERTY(bool CanGoPrevious READ hasEntries)
     Q_PROPERTY(bool CanPlay READ hasEntries)
     Q_PROPERTY(bool CanPause READ hasEntries)
-    Q_PROPERTY(bool CanSeek READ hasEntries)
+    Q_PROPERTY(bool CanSeek READ canSeek)
     Q_PROPERTY(bool CanControl READ canControl)
 public:
     PlayerAdaptor(QObject* parent, player::Player& player, QDBusConnection bus)
@@ -119,6 +119,11 @@ public:
     }
     qlonglong position() const { return std::llround(m_engine.position() * 1e6); }
     bool hasEntries() const { return !m_engine.entries().empty(); }
+    // A web radio has no length to move within.
+    bool canSeek() const {
+        const playback::Track& track = m_player.currentTrack();
+        return track.entryId >= 0 && track.seconds.has_value();
+    }
     bool canControl() const { return true; }
 
     // Says what changed since the last time.
@@ -146,7 +151,16 @@ public:
     void seeked(double position) override { emit Seeked(std::llround(position * 1e6)); }
 
 public slots:
-    void Next() { m_engine.next(); }
+    // Past the last entry only when the list repeats; otherwise the end of the list stops, as
+    // the interface asks. In random order the engine's pass decides.
+    void Next() {
+        const settings::PlayOptions& options = m_player.options();
+        const int last = int(m_engine.entries().size()) - 1;
+        if (!options.repeat && !options.random && m_engine.currentIndex() == last)
+            m_engine.stop();
+        else
+            m_engine.next();
+    }
     void Previous() { m_engine.previous(); }
     void Pause() { m_engine.pause(); }
     void PlayPause() {
@@ -164,7 +178,7 @@ public slots:
         if (const auto to = mpris::seekTarget(m_engine.position(), Offset, track.seconds))
             m_engine.setPosition(*to);
         else
-            m_engine.next();
+            Next();
     }
     void SetPosition(const QDBusObjectPath& TrackId, qlonglong Position) {
         const playback::Track& track = m_player.currentTrack();

@@ -2,6 +2,7 @@
 // own on a private session bus, driven only through the desktop's media-player interface by a
 // real client (playerctl), as media keys and panels drive it. What it leaves behind is checked:
 // the song file, the options, the announcements and how it ended.
+#include "support/icy_station.h"
 #include "support/media.h"
 
 #include <gtest/gtest.h>
@@ -269,6 +270,8 @@ TEST_F(Outside, PlayerctlDrivesTheProgramAndItKeepsWhatWasSet) {
     ASSERT_EQ(announced(4).size(), 4);
     ASSERT_TRUE(playerctl({u"next"_s}));
     ASSERT_TRUE(told(tagged));
+    // Its first metadata already carries its tags, never the file's name.
+    EXPECT_TRUE(lines.filter(u"|песня|"_s).isEmpty()) << lines.join(u'\n').toStdString();
     ASSERT_EQ(announced(5).size(), 5);
 
     // The options, and the volume the engine now has.
@@ -326,6 +329,36 @@ TEST_F(Outside, ValuesOfTheWrongTypeAreRefusedAndChangeNothing) {
             << c.name << " " << c.value;
         EXPECT_EQ(property(name), before) << c.name << " " << c.value;
     }
+}
+
+TEST_F(Outside, NextAndSeekStopAtTheEndOfTheListAndAStreamCannotSeek) {
+    const QString list = dir.filePath(u"two.m3u"_s);
+    ASSERT_TRUE(writeFile(
+        list,
+        (media(u"almost-minute.ogg"_s) + u'\n' + media(u"over-hour.ogg"_s) + u'\n').toUtf8()));
+    follow();
+    ASSERT_TRUE(playerctl({u"open"_s, fileUri(list)}));
+    ASSERT_TRUE(told(u"Playing||almost-minute|"_s));
+    EXPECT_EQ(property(u"CanSeek"_s), u"boolean true"_s);
+    // Past the end of a track: the next entry.
+    ASSERT_TRUE(playerctl({u"position"_s, u"120+"_s}));
+    ASSERT_TRUE(told(u"Playing||over-hour|"_s));
+    // The last entry without repeat: Next stops, and so does a seek past its end.
+    ASSERT_TRUE(playerctl({u"next"_s}));
+    ASSERT_TRUE(told(u"Stopped|"_s));
+    ASSERT_TRUE(playerctl({u"play"_s}));
+    ASSERT_TRUE(told(u"Playing||over-hour|"_s));
+    ASSERT_TRUE(playerctl({u"position"_s, u"7200+"_s}));
+    ASSERT_TRUE(told(u"Stopped|"_s));
+
+    testsupport::IcyStation station;
+    ASSERT_TRUE(station.start(u"Tunelark FM"_s, u"Ария - Беспечный ангел"_s))
+        << station.earlierOutput().toStdString();
+    const QString radio = dir.filePath(u"radio.m3u"_s);
+    ASSERT_TRUE(writeFile(radio, station.url().toUtf8() + '\n'));
+    ASSERT_TRUE(playerctl({u"open"_s, fileUri(radio)}));
+    ASSERT_TRUE(told(u"Playing|Ария|Беспечный ангел|"_s, 30000));
+    EXPECT_EQ(property(u"CanSeek"_s), u"boolean false"_s);
 }
 
 int main(int argc, char** argv) {
