@@ -51,11 +51,7 @@ class Client(dbus.service.Object):
                          async_callbacks=("reply", "error"))
     def Command(self, command, reply, error):
         self.log.write("Command", command)
-        if self.options.hang:
-            return
-        if self.options.delay:
-            GLib.timeout_add(self.options.delay, lambda: reply() and False)
-        else:
+        if not self.options.hang:
             reply()
 
     @dbus.service.method(CONNECTION, in_signature="", out_signature="")
@@ -85,8 +81,6 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--log", required=True)
     parser.add_argument("--hang", action="store_true", help="never answer Command")
-    parser.add_argument("--delay", type=int, default=0, metavar="MS",
-                        help="answer Command only after this many milliseconds")
     parser.add_argument("--refuse-context", action="store_true",
                         help="answer SetContext with false, as for a closed tab")
     parser.add_argument("--bad-path", action="store_true",

@@ -2,7 +2,6 @@
 // own on a private session bus, driven only through the desktop's media-player interface by a
 // real client (playerctl), as media keys and panels drive it. What it leaves behind is checked:
 // the song file, the options, the announcements and how it ended.
-#include "support/icy_station.h"
 #include "support/media.h"
 
 #include <gtest/gtest.h>
@@ -146,20 +145,14 @@ protected:
     std::optional<QString> playerctl(const QStringList& args) {
         return run(u"playerctl"_s, QStringList{u"-p"_s, u"tunelark"_s} + args);
     }
-    // A property of the player's interface, as dbus-send prints its value ("boolean true").
-    QString property(const QString& name) {
-        QProcess p;
-        p.setProcessEnvironment(env);
-        p.start(u"dbus-send"_s,
-                {u"--session"_s, u"--print-reply=literal"_s, kDest, kPath,
-                 u"org.freedesktop.DBus.Properties.Get"_s, kPlayerIface, u"string:"_s + name});
-        p.waitForFinished(15000);
-        return QString::fromUtf8(p.readAllStandardOutput()).simplified().remove(u"variant "_s);
+    // A property of the player's interface, as dbus-send prints it ("variant boolean true").
+    std::optional<QString> property(const QString& name) {
+        return run(u"dbus-send"_s, {u"--session"_s, u"--print-reply=literal"_s, kDest, kPath,
+                                    u"org.freedesktop.DBus.Properties.Get"_s, kPlayer, name});
     }
-
-    static inline const QString kDest = u"--dest=org.mpris.MediaPlayer2.tunelark"_s;
-    static inline const QString kPath = u"/org/mpris/MediaPlayer2"_s;
-    static inline const QString kPlayerIface = u"string:org.mpris.MediaPlayer2.Player"_s;
+    const QString kDest = u"--dest=org.mpris.MediaPlayer2.tunelark"_s;
+    const QString kPath = u"/org/mpris/MediaPlayer2"_s;
+    const QString kPlayer = u"string:org.mpris.MediaPlayer2.Player"_s;
 
     // Waits for a line the follower prints from now on that starts with prefix.
     bool told(const QString& prefix, int timeoutMs = 20000) {
@@ -228,12 +221,6 @@ TEST_F(Outside, PlayerctlDrivesTheProgramAndItKeepsWhatWasSet) {
     EXPECT_EQ(playerctl({u"metadata"_s, u"--format"_s, u"{{artist}}|{{title}}"_s}),
               u"Ария|Беспечный ангел"_s);
     EXPECT_FALSE(playerctl({u"open"_s, fileUri(dir.filePath(u"missing.mp3"_s))}));
-    // No media: refused, and the song plays on.
-    const QString notes = dir.filePath(u"notes.txt"_s);
-    ASSERT_TRUE(writeFile(notes, "not a song\n"));
-    EXPECT_FALSE(playerctl({u"open"_s, fileUri(notes)}));
-    EXPECT_EQ(playerctl({u"metadata"_s, u"--format"_s, u"{{status}}|{{title}}"_s}),
-              u"Playing|Беспечный ангел"_s);
     EXPECT_FALSE(playerctl({u"open"_s, u"http://127.0.0.1:1/a.mp3"_s}));
 
     // Pause and play.
@@ -306,59 +293,37 @@ TEST_F(Outside, PlayerctlDrivesTheProgramAndItKeepsWhatWasSet) {
 
 TEST_F(Outside, ValuesOfTheWrongTypeAreRefusedAndChangeNothing) {
     const struct {
-        const char* name;
-        const char* value; // as dbus-send writes it
-    } cases[] = {
-        {"Shuffle", "string:no"},       {"Shuffle", "int32:7"},          {"Shuffle", "double:1"},
-        {"LoopStatus", "boolean:true"}, {"LoopStatus", "string:Always"}, {"Volume", "string:0.9"},
-        {"Volume", "int32:1"},          {"Rate", "string:abc"},
-    };
+        QString name, value; // as dbus-send writes them
+    } cases[] = {{u"Shuffle"_s, u"string:no"_s},       {u"Shuffle"_s, u"int32:7"_s},
+                 {u"LoopStatus"_s, u"boolean:true"_s}, {u"LoopStatus"_s, u"string:Always"_s},
+                 {u"Volume"_s, u"string:0.9"_s},       {u"Volume"_s, u"int32:1"_s},
+                 {u"Rate"_s, u"string:abc"_s}};
     for (const auto& c : cases) {
-        const QString name = QString::fromLatin1(c.name);
-        const QString before = property(name);
-        ASSERT_FALSE(before.isEmpty()) << c.name;
-        QProcess p;
-        p.setProcessEnvironment(env);
-        p.start(u"dbus-send"_s,
-                {u"--session"_s, u"--print-reply"_s, kDest, kPath,
-                 u"org.freedesktop.DBus.Properties.Set"_s, kPlayerIface, u"string:"_s + name,
-                 u"variant:"_s + QString::fromLatin1(c.value)});
-        ASSERT_TRUE(p.waitForFinished(15000));
-        EXPECT_NE(p.exitCode(), 0) << c.name << " " << c.value;
-        EXPECT_TRUE(p.readAllStandardError().contains("org.freedesktop.DBus.Error.InvalidArgs"))
-            << c.name << " " << c.value;
-        EXPECT_EQ(property(name), before) << c.name << " " << c.value;
+        const auto before = property(u"string:"_s + c.name);
+        ASSERT_TRUE(before) << c.name.toStdString();
+        QProcess set;
+        set.setProcessEnvironment(env);
+        set.start(u"dbus-send"_s, {u"--session"_s, u"--print-reply"_s, kDest, kPath,
+                                   u"org.freedesktop.DBus.Properties.Set"_s, kPlayer,
+                                   u"string:"_s + c.name, u"variant:"_s + c.value});
+        ASSERT_TRUE(set.waitForFinished(15000));
+        EXPECT_TRUE(set.readAllStandardError().contains(".Error.InvalidArgs"))
+            << c.value.toStdString();
+        EXPECT_EQ(property(u"string:"_s + c.name), before) << c.value.toStdString();
     }
 }
 
-TEST_F(Outside, NextAndSeekStopAtTheEndOfTheListAndAStreamCannotSeek) {
+TEST_F(Outside, NextAndSeekStopAtTheEndOfTheList) {
     const QString list = dir.filePath(u"two.m3u"_s);
     ASSERT_TRUE(writeFile(
-        list,
-        (media(u"almost-minute.ogg"_s) + u'\n' + media(u"over-hour.ogg"_s) + u'\n').toUtf8()));
+        list, (media(u"almost-minute.ogg"_s) + u'\n' + media(u"over-hour.ogg"_s)).toUtf8()));
     follow();
     ASSERT_TRUE(playerctl({u"open"_s, fileUri(list)}));
     ASSERT_TRUE(told(u"Playing||almost-minute|"_s));
-    EXPECT_EQ(property(u"CanSeek"_s), u"boolean true"_s);
-    // Past the end of a track: the next entry.
-    ASSERT_TRUE(playerctl({u"position"_s, u"120+"_s}));
+    ASSERT_TRUE(playerctl({u"position"_s, u"120+"_s})); // past its end
     ASSERT_TRUE(told(u"Playing||over-hour|"_s));
-    // The last entry without repeat: Next stops, and so does a seek past its end.
-    ASSERT_TRUE(playerctl({u"next"_s}));
+    ASSERT_TRUE(playerctl({u"next"_s})); // the last entry, without repeat
     ASSERT_TRUE(told(u"Stopped|"_s));
-    ASSERT_TRUE(playerctl({u"play"_s}));
-    ASSERT_TRUE(told(u"Playing||over-hour|"_s));
-    ASSERT_TRUE(playerctl({u"position"_s, u"7200+"_s}));
-    ASSERT_TRUE(told(u"Stopped|"_s));
-
-    testsupport::IcyStation station;
-    ASSERT_TRUE(station.start(u"Tunelark FM"_s, u"Ария - Беспечный ангел"_s))
-        << station.earlierOutput().toStdString();
-    const QString radio = dir.filePath(u"radio.m3u"_s);
-    ASSERT_TRUE(writeFile(radio, station.url().toUtf8() + '\n'));
-    ASSERT_TRUE(playerctl({u"open"_s, fileUri(radio)}));
-    ASSERT_TRUE(told(u"Playing|Ария|Беспечный ангел|"_s, 30000));
-    EXPECT_EQ(property(u"CanSeek"_s), u"boolean false"_s);
 }
 
 int main(int argc, char** argv) {
