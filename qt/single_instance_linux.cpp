@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QTextStream>
 
+#include <utility>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
