@@ -241,8 +241,11 @@ bool sendToHexchat(const QString& line) {
     limit.start(budget * (ahead + 1) + std::chrono::seconds(1));
     if (!future.isFinished())
         loop.exec();
+    // The program quitting ends every event loop, this one too: the answer still comes within
+    // the same limit, so that no box claims the client is missing when it is not.
+    if (!future.isFinished() && limit.isActive())
+        linkThread->waitForDone(limit.remainingTime());
     --outstanding;
-    // Out of time, or the program quitting under the wait: the client counts as missing.
     if (!future.isFinished()) {
         future.cancel();
         return false;
