@@ -70,7 +70,9 @@ run() {
     local server_pid=
     cleanup() {
         [[ -n $server_pid ]] && kill "$server_pid" 2>/dev/null
+        # Wait until the server is gone, or the next test's Wine may join it as it dies.
         "$wineserver" -k 2>/dev/null
+        "$wineserver" -w 2>/dev/null
         wait 2>/dev/null
         return 0
     }
