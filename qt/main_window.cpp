@@ -1,5 +1,6 @@
 #include "qt/main_window.h"
 
+#include "qt/control_bar.h"
 #include "qt/desktop_control.h"
 #include "qt/irc_link_linux.h"
 #include "qt/mpv_engine.h"
@@ -49,8 +50,8 @@ QString firstDroppedFile(const QMimeData* mime) {
 Main::Main(MainOptions options) : m_options(std::move(options)) {
     if (!m_options.link)
         m_options.link = announce::makeIrcLink();
-    // The player area is the one native child window; its siblings need none, and each one
-    // they would get would slow the window's first showing.
+    // The picture is the one native child window; its siblings need none, and each one they
+    // would get would slow the window's first showing.
     QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
     setWindowTitle(kTitle);
     setAcceptDrops(true);
@@ -61,8 +62,9 @@ Main::Main(MainOptions options) : m_options(std::move(options)) {
     MpvEngine::Options engine{std::nullopt, coreText(m_options.vo), coreText(m_options.ao)};
     const QString platform = QGuiApplication::platformName();
     if (platform == u"xcb" || platform == u"windows")
-        engine.wid = static_cast<int64_t>(WindowsMediaPlayer1Area->winId());
+        engine.wid = static_cast<int64_t>(m_picture->winId());
     WindowsMediaPlayer1 = std::make_unique<MpvEngine>(engine);
+    connectBar();
     player::View& view = *this;
     m_player = std::make_unique<Player>(*WindowsMediaPlayer1, view, *m_options.link);
 
@@ -104,13 +106,17 @@ void Main::buildControls() {
     WindowsMediaPlayer1Area = new QWidget(client);
     WindowsMediaPlayer1Area->setObjectName(QStringLiteral("WindowsMediaPlayer1"));
     WindowsMediaPlayer1Area->setGeometry(kPlayerRect);
-    WindowsMediaPlayer1Area->setAttribute(Qt::WA_NativeWindow);
-    WindowsMediaPlayer1Area->setAttribute(Qt::WA_DontCreateNativeAncestors);
-    WindowsMediaPlayer1Area->setFocusPolicy(Qt::StrongFocus);
-    WindowsMediaPlayer1Area->setAutoFillBackground(true);
-    QPalette black = WindowsMediaPlayer1Area->palette();
+    m_picture = new QWidget(WindowsMediaPlayer1Area);
+    m_picture->setObjectName(QStringLiteral("picture"));
+    m_picture->setGeometry(0, 0, kPlayerRect.width(), kPlayerRect.height() - ControlBar::kHeight);
+    m_picture->setAttribute(Qt::WA_NativeWindow);
+    m_picture->setAttribute(Qt::WA_DontCreateNativeAncestors);
+    m_picture->setAutoFillBackground(true);
+    QPalette black = m_picture->palette();
     black.setColor(QPalette::Window, Qt::black);
-    WindowsMediaPlayer1Area->setPalette(black);
+    m_picture->setPalette(black);
+    m_bar = new ControlBar(WindowsMediaPlayer1Area);
+    m_bar->setGeometry(0, m_picture->height(), kPlayerRect.width(), ControlBar::kHeight);
 
     for (int i = 0; i < int(Text.size()); ++i) {
         auto* field = new QLineEdit(client);
@@ -139,10 +145,29 @@ void Main::buildControls() {
     connect(List1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { mnList->popup(List1->viewport()->mapToGlobal(pos)); });
 
-    QWidget::setTabOrder(WindowsMediaPlayer1Area, Text[0]);
+    QWidget::setTabOrder(m_bar, Text[0]);
     for (int i = 0; i + 1 < int(Text.size()); ++i)
         QWidget::setTabOrder(Text[i], Text[i + 1]);
     QWidget::setTabOrder(Text[4], List1);
+}
+
+// The bar asks the player, as the menus and hotkeys do, and shows whatever the engine then does,
+// whoever asked.
+void Main::connectBar() {
+    MpvEngine* engine = WindowsMediaPlayer1.get();
+    auto show = [this] { m_bar->setState(WindowsMediaPlayer1->transport()); };
+    connect(engine, &MpvEngine::transportChanged, m_bar, show);
+    connect(m_bar, &ControlBar::previousClicked, this,
+            [this] { m_player->hotkey(player::Hotkey::Previous); });
+    connect(m_bar, &ControlBar::nextClicked, this,
+            [this] { m_player->hotkey(player::Hotkey::Next); });
+    connect(m_bar, &ControlBar::playClicked, this, [this] { m_player->mnPlay_Click(); });
+    connect(m_bar, &ControlBar::pauseClicked, this, [this] { m_player->mnPause_Click(); });
+    connect(m_bar, &ControlBar::stopClicked, this, [this] { m_player->mnStop_Click(); });
+    connect(m_bar, &ControlBar::seekRequested, engine, &MpvEngine::setPosition);
+    connect(m_bar, &ControlBar::volumeRequested, engine, &MpvEngine::setVolume);
+    connect(m_bar, &ControlBar::muteRequested, engine, &MpvEngine::setMuted);
+    show();
 }
 
 void Main::buildMenus() {

@@ -15,6 +15,7 @@
 #include <array>
 #include <memory>
 
+class ControlBar;
 class DesktopControl;
 class MpvEngine;
 class QAction;
@@ -61,6 +62,7 @@ private:
     void setTimer(std::optional<int64_t> ms) override;
 
     void buildControls();
+    void connectBar();
     void buildMenus();
     void buildHotkeys();
     void placeWindow();
@@ -70,7 +72,9 @@ private:
     MainOptions m_options;
 
     // Controls, named as the window knows them.
-    QWidget* WindowsMediaPlayer1Area = nullptr;
+    QWidget* WindowsMediaPlayer1Area = nullptr; // the picture above, the control bar below
+    QWidget* m_picture = nullptr;               // the native window the engine draws into
+    ControlBar* m_bar = nullptr;
     std::unique_ptr<MpvEngine> WindowsMediaPlayer1;
     std::array<QLineEdit*, 5> Text{};
     QListWidget* List1 = nullptr;

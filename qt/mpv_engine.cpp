@@ -21,8 +21,8 @@ using player::Entry;
 namespace {
 
 // The engine properties watched, and what a change of each means. The engine tells of each
-// change itself, whoever made it: the window, the desktop, or the on-screen controls.
-enum class Watch { Pause, Idle, Volume, Tags };
+// change itself, whoever made it: the window, its control bar, or the desktop.
+enum class Watch { Pause, Idle, Volume, Tags, Transport };
 struct Watched {
     const char* name;
     mpv_format format;
@@ -33,6 +33,11 @@ constexpr Watched kWatched[] = {
     {"idle-active", MPV_FORMAT_FLAG, Watch::Idle},
     {"volume", MPV_FORMAT_DOUBLE, Watch::Volume},
     {"metadata", MPV_FORMAT_NONE, Watch::Tags}, // also a stream's title, as it plays
+    // Read as whole seconds, the engine tells of these once a second of play at most.
+    {"time-pos", MPV_FORMAT_INT64, Watch::Transport},
+    {"duration", MPV_FORMAT_INT64, Watch::Transport},
+    {"seekable", MPV_FORMAT_FLAG, Watch::Transport},
+    {"mute", MPV_FORMAT_FLAG, Watch::Transport},
 };
 enum HookId : uint64_t { hookOpening = 1, hookUnloading, hookAfterEnd };
 
@@ -100,7 +105,7 @@ MpvEngine::MpvEngine(const Options& options, QObject* parent) : QObject(parent) 
     if (options.wid) {
         int64_t wid = *options.wid;
         mpv_set_option(m_mpv, "wid", MPV_FORMAT_INT64, &wid);
-        opt("force-window", "yes"); // audio files get a window, and so the on-screen controls
+        opt("force-window", "yes"); // audio files get a window: their cover, or the dark area
     } else {
         opt("vo", "null");
     }
@@ -108,10 +113,8 @@ MpvEngine::MpvEngine(const Options& options, QObject* parent) : QObject(parent) 
         opt("vo", options.vo);
     if (!options.ao.empty())
         opt("ao", options.ao);
-    opt("osc", "yes");
-    // The on-screen controls stay in view below the picture, never over it, as the full mode of
-    // the control shows them. An empty player stays dark, without English hints.
-    opt("script-opts", "osc-visibility=always,osc-boxvideo=yes,osc-idlescreen=no");
+    // The engine draws only the picture; the window has the controls.
+    opt("osc", "no");
     opt("idle", "yes");
     // The engine must never quit, or change the playlist, on its own.
     opt("input-default-bindings", "no");
@@ -120,7 +123,7 @@ MpvEngine::MpvEngine(const Options& options, QObject* parent) : QObject(parent) 
     opt("audio-fallback-to-null", "yes");
     opt("ytdl", "no");
     opt("volume", "50");
-    opt("volume-max", "100"); // the on-screen controls' wheel stays within the control's 0..100
+    opt("volume-max", "100"); // the control's volume is 0..100
     opt("gpu-sw", "yes");
 
     if (mpv_initialize(m_mpv) < 0) {
@@ -181,11 +184,23 @@ void MpvEngine::drainEvents() {
     }
     if (shutDown && m_mpv)
         release(); // the core went away by itself; keep running without it
+    if (std::exchange(m_transportChanged, false))
+        emit transportChanged();
     emitPending();
 }
 
 void MpvEngine::handleEvent(const mpv_event& event) {
     std::optional<int> code;
+    switch (event.event_id) {
+    case MPV_EVENT_START_FILE:
+    case MPV_EVENT_FILE_LOADED:
+    case MPV_EVENT_END_FILE:
+    case MPV_EVENT_SHUTDOWN:
+        m_transportChanged = true;
+        break;
+    default:
+        break;
+    }
     switch (event.event_id) {
     case MPV_EVENT_START_FILE:
         code = startFile(static_cast<const mpv_event_start_file*>(event.data)->playlist_entry_id);
@@ -250,7 +265,11 @@ std::optional<int> MpvEngine::propertyChanged(const mpv_event& event) {
     const auto* prop = static_cast<const mpv_event_property*>(event.data);
     if (event.reply_userdata < 1 || event.reply_userdata > std::size(kWatched))
         return std::nullopt;
-    switch (kWatched[event.reply_userdata - 1].what) {
+    const Watch what = kWatched[event.reply_userdata - 1].what;
+    m_transportChanged = m_transportChanged || what != Watch::Tags;
+    switch (what) {
+    case Watch::Transport:
+        break;
     case Watch::Pause:
         // Changes are coalesced: trust the value as it is now, not the event's.
         return m_state.pauseChanged(flagProperty("pause"));
@@ -339,7 +358,7 @@ void MpvEngine::afterEntryEnd() {
         afterSkip();
 }
 
-// Not asked for by us: the on-screen controls' next or previous, in random order too.
+// Not asked for by us: a next or previous the engine took by itself, in random order too.
 void MpvEngine::afterSkip() {
     const int ended = itemIndexOf(m_endedId);
     if (ended < 0)
@@ -650,6 +669,24 @@ void MpvEngine::setLoop(bool on) {
 // what already played in this pass does not play again.
 void MpvEngine::setShuffle(bool on) {
     m_shuffle = on;
+}
+
+void MpvEngine::setMuted(bool on) {
+    setProperty("mute", on ? "yes" : "no");
+}
+
+Transport MpvEngine::transport() const {
+    Transport t;
+    t.loaded = hasCurrentMedia();
+    t.paused = flagProperty("pause");
+    t.position = position();
+    if (const auto seconds = doubleProperty("duration");
+        t.loaded && !isLiveStream() && seconds && std::isfinite(*seconds) && *seconds > 0)
+        t.duration = seconds;
+    t.seekable = flagProperty("seekable");
+    t.volume = volume();
+    t.muted = flagProperty("mute");
+    return t;
 }
 
 int MpvEngine::volume() const {

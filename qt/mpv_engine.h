@@ -6,6 +6,7 @@
 #include "playback/play_order.h"
 #include "playback/play_state.h"
 #include "player/engine.h"
+#include "qt/transport.h"
 
 #include <QObject>
 
@@ -66,6 +67,14 @@ public:
     // The item now loaded, read now: what a start reports.
     playback::Track currentTrack() const;
 
+    // What the control bar shows, read now; transportChanged tells when it may have changed:
+    // a state, the volume, or a whole second of play.
+    Transport transport() const;
+    void setMuted(bool on);
+
+signals:
+    void transportChanged();
+
 private:
     // A report waiting to reach the listener: a play state, or a stream's new title (code 0).
     struct Pending {
@@ -88,7 +97,7 @@ private:
     // The engine waits on these hooks.
     void openingEntry();  // an entry is about to be opened
     void afterEntryEnd(); // an entry ended, and the engine has not yet chosen the next
-    void afterSkip();     // ended by the on-screen controls' next or previous
+    void afterSkip();     // ended by a next or previous the engine took itself
 
     bool command(std::initializer_list<const char*> args);
     bool setProperty(const char* name, const std::string& value);
@@ -136,6 +145,7 @@ private:
     int64_t m_endedId = -1;     // the entry last ended, and why
     playback::EndReason m_endReason = playback::EndReason::Stop;
     bool m_awaitingAfterEnd = false;
-    bool m_seeking = false;    // a seek is under way; its restart is no start
+    bool m_seeking = false; // a seek is under way; its restart is no start
+    bool m_transportChanged = false;
     std::string m_streamTitle; // the stream's own title as last seen or reported
 };

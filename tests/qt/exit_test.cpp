@@ -39,7 +39,7 @@ int child(const QString& how, const QString& folder, const QString& file) {
         m.fOpenFile(file);
         A::action(m, "mnPlay")->trigger();
         auto pictureShown = [&] {
-            return testsupport::colours(testsupport::grabScreen(A::playerArea(m))) > 20;
+            return testsupport::colours(testsupport::grabScreen(A::picture(m))) > 20;
         };
         if (!waitUntil([&] { return playing > 0 && pictureShown(); }, 20000)) {
             std::fputs("the video never showed\n", stderr);

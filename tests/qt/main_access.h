@@ -2,6 +2,7 @@
 
 // The tests' view of the window's private controls, a tap on what the engine reports, and a link
 // that records what it is handed.
+#include "qt/control_bar.h"
 #include "qt/main_window.h"
 #include "qt/mpv_engine.h"
 #include "support/media.h"
@@ -29,6 +30,8 @@ struct MainTestAccess {
     static MpvEngine& engine(Main& m) { return *m.WindowsMediaPlayer1; }
     static player::Player& player(Main& m) { return *m.m_player; }
     static QWidget* playerArea(Main& m) { return m.WindowsMediaPlayer1Area; }
+    static QWidget* picture(Main& m) { return m.m_picture; }
+    static QWidget* bar(Main& m) { return m.m_bar; }
     static QLineEdit* text(Main& m, int i) { return m.Text[i]; }
     static QListWidget* list(Main& m) { return m.List1; }
     static QAction* action(Main& m, const char* name) {

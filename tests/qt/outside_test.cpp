@@ -53,19 +53,6 @@ double colourful(const QImage& image, const QRect& region) {
     return total ? double(on) / total : 0;
 }
 
-// Share of the region's sampled pixels that are lit but grey: the on-screen controls.
-double greyLit(const QImage& image, const QRect& region) {
-    int on = 0, total = 0;
-    for (int y = region.top(); y <= region.bottom(); y += 2)
-        for (int x = region.left(); x <= region.right(); x += 2, ++total) {
-            const QRgb p = image.pixel(x, y);
-            const int spread =
-                std::max({qRed(p), qGreen(p), qBlue(p)}) - std::min({qRed(p), qGreen(p), qBlue(p)});
-            on += qGray(p) > 40 && spread < 24;
-        }
-    return total ? double(on) / total : 0;
-}
-
 class Outside : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -230,7 +217,7 @@ TEST_F(Outside, PlayerctlDrivesTheProgramAndItKeepsWhatWasSet) {
     ASSERT_TRUE(told(tagged));
     ASSERT_EQ(announced(2).size(), 2);
 
-    // A video: the player area shows the picture and the engine's own controls below it.
+    // A video: the player area shows the picture.
     ASSERT_TRUE(playerctl({u"open"_s, fileUri(media(u"short.mkv"_s))}));
     ASSERT_TRUE(told(u"Playing||short|"_s));
     ASSERT_EQ(announced(3).size(), 3);
@@ -243,8 +230,7 @@ TEST_F(Outside, PlayerctlDrivesTheProgramAndItKeepsWhatWasSet) {
             if (!run(u"import"_s, {u"-window"_s, u"root"_s, shot}))
                 return false;
             screen.load(shot);
-            return !screen.isNull() && colourful(screen, area) > 0.2 &&
-                   greyLit(screen, area.adjusted(0, area.height() - 40, 0, 0)) > 0.05;
+            return !screen.isNull() && colourful(screen, area) > 0.2;
         },
         20000);
     EXPECT_TRUE(pictured) << "see " << shot.toStdString();

@@ -1,4 +1,5 @@
-// The main window with the real engine (headless output): layout, menus, start and end.
+// The main window with the real engine (headless output): layout, menus, the control bar,
+// start and end.
 #include "main_access.h"
 
 #include "qt/russian.h"
@@ -6,14 +7,25 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QDBusVariant>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QMenuBar>
 #include <QRegularExpression>
+#include <QSlider>
 #include <QTemporaryDir>
 #include <QWindow>
 
+#include <cmath>
+#include <map>
+
 using testsupport::RecordingLink;
+using testsupport::waitUntil;
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -58,10 +70,16 @@ TEST_F(Window, IsLaidOutAsDesigned) {
         QRect rect;
     };
     const Place places[] = {
-        {A::playerArea(*m), {0, 100, 439, 369}}, {A::text(*m, 0), {0, 0, 441, 19}},
-        {A::text(*m, 1), {0, 20, 441, 19}},      {A::text(*m, 2), {0, 40, 441, 19}},
-        {A::text(*m, 3), {0, 60, 441, 19}},      {A::text(*m, 4), {0, 80, 441, 19}},
+        {A::playerArea(*m), {0, 100, 439, 369}},
+        {A::text(*m, 0), {0, 0, 441, 19}},
+        {A::text(*m, 1), {0, 20, 441, 19}},
+        {A::text(*m, 2), {0, 40, 441, 19}},
+        {A::text(*m, 3), {0, 60, 441, 19}},
+        {A::text(*m, 4), {0, 80, 441, 19}},
         {A::list(*m), {440, 0, 253, 472}},
+        // Inside the player area: the picture above the bar.
+        {A::picture(*m), {0, 0, 439, 317}},
+        {A::bar(*m), {0, 317, 439, 52}},
     };
     for (const auto& p : places)
         EXPECT_EQ(p.widget->geometry(), p.rect) << p.widget->objectName().toStdString();
@@ -121,20 +139,121 @@ TEST_F(Window, HasTheMenusWithTheirCaptions) {
     }
 }
 
-TEST_F(Window, TabRunsThroughPlayerFieldsAndList) {
+TEST_F(Window, TabRunsThroughTheBarFieldsAndList) {
     auto m = open();
+    auto bar = [&](const char* name) {
+        return A::bar(*m)->findChild<QWidget*>(QLatin1String(name));
+    };
+    const QList<QWidget*> expected = {
+        bar("position"), bar("previous"), bar("play"),    bar("stop"),    bar("next"),
+        bar("mute"),     bar("volume"),   A::text(*m, 0), A::text(*m, 1), A::text(*m, 2),
+        A::text(*m, 3),  A::text(*m, 4),  A::list(*m)};
     QList<QWidget*> chain;
-    QWidget* w = A::playerArea(*m);
-    for (int i = 0; i < 7; ++i) {
+    QWidget* w = expected.first();
+    for (int i = 0; i < expected.size() && w; ++i) {
         chain << w;
         do
             w = w->nextInFocusChain();
         while (!(w->focusPolicy() & Qt::TabFocus) || !w->isVisibleTo(m.get()));
     }
-    const QList<QWidget*> expected = {A::playerArea(*m), A::text(*m, 0), A::text(*m, 1),
-                                      A::text(*m, 2),    A::text(*m, 3), A::text(*m, 4),
-                                      A::list(*m)};
     EXPECT_EQ(chain, expected);
+}
+
+// What a screen reader is told: each of the bar's controls by its role and Russian name, with a
+// Russian tooltip.
+TEST_F(Window, BarControlsAreFoundByRoleAndRussianName) {
+    auto m = open();
+    m->show();
+    // Every node's name, role and description, from the window down.
+    std::multimap<QString, std::pair<QAccessible::Role, QString>> nodes;
+    std::function<void(QAccessibleInterface*)> walk = [&](QAccessibleInterface* node) {
+        for (int i = 0; node && i < node->childCount(); ++i) {
+            if (QAccessibleInterface* child = node->child(i)) {
+                nodes.emplace(child->text(QAccessible::Name),
+                              std::pair(child->role(), child->text(QAccessible::Description)));
+                walk(child);
+            }
+        }
+    };
+    walk(QAccessible::queryAccessibleInterface(m.get()));
+    const std::pair<QString, QAccessible::Role> controls[] = {
+        {u"Позиция"_s, QAccessible::Slider},         {u"Предыдущая"_s, QAccessible::Button},
+        {u"Воспроизведение"_s, QAccessible::Button}, {u"Остановить"_s, QAccessible::Button},
+        {u"Следующая"_s, QAccessible::Button},       {u"Без звука"_s, QAccessible::CheckBox},
+        {u"Громкость"_s, QAccessible::Slider},       {u"Прошло"_s, QAccessible::StaticText},
+        {u"Длительность"_s, QAccessible::StaticText}};
+    const QRegularExpression russian(u"^[А-Яа-яЁё]"_s);
+    for (const auto& [name, role] : controls) {
+        SCOPED_TRACE(name.toStdString());
+        const auto [first, last] = nodes.equal_range(name);
+        const auto found =
+            std::find_if(first, last, [&](const auto& n) { return n.second.first == role; });
+        ASSERT_NE(found, last) << "not in the accessibility tree with its role";
+        if (role != QAccessible::StaticText) {
+            const QString& tip = found->second.second;
+            EXPECT_TRUE(russian.match(tip).hasMatch()) << tip.toStdString();
+        }
+    }
+}
+
+// The bar asks the engine, and shows what the engine then does, whoever asked.
+TEST_F(Window, BarDrivesTheEngineAndFollowsIt) {
+    QDBusConnection own = QDBusConnection::sessionBus();
+    ASSERT_TRUE(own.isConnected()) << "needs a session bus";
+    auto m = open();
+    MpvEngine& engine = A::engine(*m);
+    QWidget* bar = A::bar(*m);
+    auto* play = bar->findChild<QAbstractButton*>(u"play"_s);
+    auto* mute = bar->findChild<QAbstractButton*>(u"mute"_s);
+    auto* position = bar->findChild<QSlider*>(u"position"_s);
+    auto* volume = bar->findChild<QSlider*>(u"volume"_s);
+    auto* elapsed = bar->findChild<QLabel*>(u"elapsed"_s);
+    auto* total = bar->findChild<QLabel*>(u"total"_s);
+    ASSERT_TRUE(play && mute && position && volume && elapsed && total);
+    EXPECT_EQ(volume->value(), 50);
+    EXPECT_FALSE(position->isEnabled()) << "nothing to seek in";
+
+    testsupport::EngineTap tap(engine);
+    m->fOpenFile(testsupport::media(u"almost-minute.ogg"_s));
+    play->click(); // a first start has autostart off
+    ASSERT_TRUE(tap.waitFor(playback::psPlaying));
+    EXPECT_TRUE(waitUntil([&] { return play->accessibleName() == u"Пауза"_s; }));
+    EXPECT_EQ(total->text(), u"00:59"_s);
+    EXPECT_TRUE(position->isEnabled());
+
+    play->click();
+    ASSERT_TRUE(tap.waitFor(playback::psPaused));
+    EXPECT_TRUE(waitUntil([&] { return play->accessibleName() == u"Воспроизведение"_s; }));
+
+    // A drag seeks where it is let go, and the bar shows where the engine went.
+    position->setSliderDown(true);
+    position->setSliderPosition(30);
+    position->setSliderDown(false);
+    EXPECT_TRUE(waitUntil([&] { return std::abs(engine.position() - 30) < 1; }))
+        << engine.position();
+    EXPECT_TRUE(waitUntil([&] { return elapsed->text() == u"00:30"_s; }))
+        << elapsed->text().toStdString();
+    EXPECT_EQ(position->value(), 30);
+
+    volume->triggerAction(QAbstractSlider::SliderPageStepSub);
+    EXPECT_TRUE(waitUntil([&] { return engine.volume() == 40; })) << engine.volume();
+    mute->click();
+    EXPECT_TRUE(waitUntil([&] { return engine.transport().muted; }));
+
+    // The desktop's media controls set the volume; the bar follows.
+    QDBusConnection probe = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"probe"_s);
+    auto set = QDBusMessage::createMethodCall(own.baseService(), u"/org/mpris/MediaPlayer2"_s,
+                                              u"org.freedesktop.DBus.Properties"_s, u"Set"_s);
+    set << u"org.mpris.MediaPlayer2.Player"_s << u"Volume"_s
+        << QVariant::fromValue(QDBusVariant(0.8));
+    // Sent again until the window has put its interface on the bus.
+    QDBusPendingCall call = probe.asyncCall(set);
+    EXPECT_TRUE(waitUntil([&] {
+        if (call.isFinished() && call.isError())
+            call = probe.asyncCall(set);
+        return volume->value() == 80;
+    })) << volume->value();
+    QDBusConnection::disconnectFromBus(u"probe"_s);
 }
 
 TEST_F(Window, StoredOptionsCheckTheirMenuItems) {

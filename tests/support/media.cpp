@@ -116,6 +116,15 @@ bool makeMedia(const QString& folder) {
                        QStringLiteral("sine=frequency=440:duration=20"), QStringLiteral("-c:v"),
                        QStringLiteral("mpeg4"), ca, QStringLiteral("mp2"),
                        QStringLiteral("-shortest"), d + QStringLiteral("short.mkv")});
+    // A song carrying its cover: a picture the engine shows while it plays.
+    ok = ok &&
+         ffmpeg(tone(3) +
+                QStringList{QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                            QStringLiteral("testsrc=size=160x120:rate=1:duration=1"),
+                            QStringLiteral("-map"), QStringLiteral("0:a"), QStringLiteral("-map"),
+                            QStringLiteral("1:v"), QStringLiteral("-c:v"), QStringLiteral("png"),
+                            QStringLiteral("-disposition:v"), QStringLiteral("attached_pic"),
+                            d + QStringLiteral("cover.mp3")});
     ok = ok && ffmpeg(tone(3) + tags(QStringLiteral("Ария"), longTitle()) +
                       QStringList{d + QStringLiteral("long-title.mp3")});
     ok = ok && QDir(d).mkpath(QStringLiteral("sub"));
