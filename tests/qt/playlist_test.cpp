@@ -166,6 +166,9 @@ TEST_F(Playlist, AFolderReachedInsideTheListRefillsTheView) {
                                QStringLiteral("c"), QStringLiteral("beep3")};
     ASSERT_TRUE(waitUntil([&] { return view() == expanded; }));
     EXPECT_EQ(A::list(*m)->currentRow(), 1) << "the highlight is on the entry playing";
+    // Stopped first, so the list playing on by itself cannot start an entry in between.
+    A::action(*m, "mnStop")->trigger();
+    ASSERT_TRUE(waitUntil([&] { return tap->states.back() == psStopped; }));
     for (int row : {4, 0, 2})
         ASSERT_TRUE(playsByDoubleClick(row, expanded[row])) << row;
 }
