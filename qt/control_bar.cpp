@@ -94,6 +94,10 @@ TimeTexts timeTexts(const Transport& state) {
             state.loaded ? qtText(playback::durationText(state.duration)) : QString()};
 }
 
+bool canSeek(const Transport& state) {
+    return state.loaded && state.seekable && state.duration.has_value();
+}
+
 ControlBar::ControlBar(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("ControlBar"));
     setAccessibleName(QStringLiteral("Управление проигрывателем"));
@@ -204,7 +208,7 @@ QToolButton* ControlBar::button(const char* id, const QString& name, const QStri
 }
 
 void ControlBar::seekToSlider() {
-    if (m_state.loaded && m_state.seekable)
+    if (canSeek(m_state))
         emit seekRequested(m_position->sliderPosition());
 }
 
@@ -218,7 +222,7 @@ void ControlBar::setState(const Transport& state) {
     if (m_total->text() != times.total)
         m_total->setText(times.total);
 
-    const bool seekable = state.loaded && state.seekable && state.duration.has_value();
+    const bool seekable = canSeek(state);
     m_position->setEnabled(seekable);
     const int length = seekable ? int(std::ceil(*state.duration)) : 0;
     if (m_position->maximum() != length)

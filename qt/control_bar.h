@@ -20,6 +20,8 @@ struct TimeTexts {
     QString total;
 };
 TimeTexts timeTexts(const Transport& state);
+// Whether the position slider takes a seek: a medium of known length that the engine can seek in.
+bool canSeek(const Transport& state);
 
 class ControlBar : public QWidget {
     Q_OBJECT

@@ -22,6 +22,7 @@
 #include <QMimeData>
 #include <QTimer>
 #include <QUrl>
+#include <QWindow>
 
 using player::Player;
 
@@ -80,12 +81,6 @@ Main::Main(MainOptions options) : m_options(std::move(options)) {
     const QString folder = given ? m_options.programFolder : QCoreApplication::applicationDirPath();
     m_player->Form_Load(programPlaces(folder, given || isBuildFolder(folder)));
     placeWindow();
-    // The desktop's media controls come once the window is up: their calls on the session bus
-    // can take long, and need not hold up its first showing.
-    const auto startDesktop = [this] {
-        m_desktop = startDesktopControl(*m_player, {this, mnExit});
-    };
-    QMetaObject::invokeMethod(this, startDesktop, Qt::QueuedConnection);
 }
 
 Main::~Main() {
@@ -167,7 +162,10 @@ void Main::connectBar() {
     connect(m_bar, &ControlBar::seekRequested, engine, &MpvEngine::setPosition);
     connect(m_bar, &ControlBar::volumeRequested, engine, &MpvEngine::setVolume);
     connect(m_bar, &ControlBar::muteRequested, engine, &MpvEngine::setMuted);
-    show();
+    // Not read from the engine: it may be busy starting its video output.
+    Transport start;
+    start.volume = MpvEngine::kStartVolume;
+    m_bar->setState(start);
 }
 
 void Main::buildMenus() {
@@ -243,6 +241,24 @@ void Main::placeWindow() {
     const int menuHeight = menuBar()->sizeHint().height();
     setFixedSize(kClientSize.width(), kClientSize.height() + menuHeight);
     move(kClientPos - QPoint(0, menuHeight));
+}
+
+void Main::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (QWindow* window = windowHandle(); window && !m_desktop)
+        window->installEventFilter(this);
+}
+
+// The desktop's media controls come once the window is on the screen. Their calls on the session
+// bus can take long, and they read the engine, which waits while its video output starts: neither
+// may hold up the window's first showing.
+bool Main::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Expose && watched == windowHandle() &&
+        windowHandle()->isExposed() && !m_desktop) {
+        watched->removeEventFilter(this);
+        m_desktop = startDesktopControl(*m_player, {this, mnExit});
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void Main::closeEvent(QCloseEvent* event) {

@@ -22,7 +22,7 @@ namespace {
 
 // The engine properties watched, and what a change of each means. The engine tells of each
 // change itself, whoever made it: the window, its control bar, or the desktop.
-enum class Watch { Pause, Idle, Volume, Tags, Transport };
+enum class Watch { Pause, Idle, Volume, Tags, Position, Duration, Seekable, Mute, Network };
 struct Watched {
     const char* name;
     mpv_format format;
@@ -33,12 +33,24 @@ constexpr Watched kWatched[] = {
     {"idle-active", MPV_FORMAT_FLAG, Watch::Idle},
     {"volume", MPV_FORMAT_DOUBLE, Watch::Volume},
     {"metadata", MPV_FORMAT_NONE, Watch::Tags}, // also a stream's title, as it plays
-    // Read as whole seconds, the engine tells of these once a second of play at most.
-    {"time-pos", MPV_FORMAT_INT64, Watch::Transport},
-    {"duration", MPV_FORMAT_INT64, Watch::Transport},
-    {"seekable", MPV_FORMAT_FLAG, Watch::Transport},
-    {"mute", MPV_FORMAT_FLAG, Watch::Transport},
+    // For the control bar. Read as whole seconds, the engine tells of these once a second of play
+    // at most.
+    {"time-pos", MPV_FORMAT_INT64, Watch::Position},
+    {"duration", MPV_FORMAT_INT64, Watch::Duration},
+    {"seekable", MPV_FORMAT_FLAG, Watch::Seekable},
+    {"mute", MPV_FORMAT_FLAG, Watch::Mute},
+    {"demuxer-via-network", MPV_FORMAT_FLAG, Watch::Network},
 };
+
+bool flagOf(const mpv_event_property& prop) {
+    return prop.format == MPV_FORMAT_FLAG && *static_cast<const int*>(prop.data);
+}
+
+std::optional<int64_t> intOf(const mpv_event_property& prop) {
+    if (prop.format != MPV_FORMAT_INT64)
+        return std::nullopt;
+    return *static_cast<const int64_t*>(prop.data);
+}
 enum HookId : uint64_t { hookOpening = 1, hookUnloading, hookAfterEnd };
 
 // Events handled in one turn; the rest wait for the next, so the window keeps its share.
@@ -105,7 +117,10 @@ MpvEngine::MpvEngine(const Options& options, QObject* parent) : QObject(parent) 
     if (options.wid) {
         int64_t wid = *options.wid;
         mpv_set_option(m_mpv, "wid", MPV_FORMAT_INT64, &wid);
-        opt("force-window", "yes"); // audio files get a window: their cover, or the dark area
+        // No window of its own until there is a picture, a video or a song's cover: while idle,
+        // or for a song without one, the player area shows dark by itself, and the engine keeps
+        // no video output (its start is a fifth of a second of processor, its memory tens of
+        // MiB with software drawing).
     } else {
         opt("vo", "null");
     }
@@ -122,15 +137,17 @@ MpvEngine::MpvEngine(const Options& options, QObject* parent) : QObject(parent) 
     opt("drag-and-drop", "no");
     opt("audio-fallback-to-null", "yes");
     opt("ytdl", "no");
-    opt("volume", "50");
+    // Its own key-driven overlays cannot be reached without its key bindings: their scripts
+    // would only take time and memory at every start.
+    opt("load-stats-overlay", "no");
+    opt("load-osd-console", "no");
+    opt("load-auto-profiles", "no");
+    opt("volume", std::to_string(kStartVolume));
     opt("volume-max", "100"); // the control's volume is 0..100
     opt("gpu-sw", "yes");
 
-    if (mpv_initialize(m_mpv) < 0) {
-        mpv_terminate_destroy(m_mpv);
-        m_mpv = nullptr;
-        return;
-    }
+    // All asked for before the engine starts: once started, it brings up its video output at
+    // once, and a hook added then would wait for that while the window is being built.
     for (uint64_t i = 0; i < std::size(kWatched); ++i)
         mpv_observe_property(m_mpv, i + 1, kWatched[i].name, kWatched[i].format);
     mpv_hook_add(m_mpv, hookOpening, "on_load", 0);
@@ -138,6 +155,11 @@ MpvEngine::MpvEngine(const Options& options, QObject* parent) : QObject(parent) 
     mpv_hook_add(m_mpv, hookUnloading, "on_unload", 0);
     mpv_hook_add(m_mpv, hookAfterEnd, "on_after_end_file", 0);
     mpv_set_wakeup_callback(m_mpv, &MpvEngine::onWakeup, this);
+    if (mpv_initialize(m_mpv) < 0) {
+        mpv_set_wakeup_callback(m_mpv, nullptr, nullptr);
+        mpv_terminate_destroy(m_mpv);
+        m_mpv = nullptr;
+    }
 }
 
 MpvEngine::~MpvEngine() {
@@ -265,24 +287,48 @@ std::optional<int> MpvEngine::propertyChanged(const mpv_event& event) {
     const auto* prop = static_cast<const mpv_event_property*>(event.data);
     if (event.reply_userdata < 1 || event.reply_userdata > std::size(kWatched))
         return std::nullopt;
+    // The bar's state is kept from the events alone: a read here would wait for the engine,
+    // which may be busy bringing up its video output.
     const Watch what = kWatched[event.reply_userdata - 1].what;
     m_transportChanged = m_transportChanged || what != Watch::Tags;
+    Transport& t = m_transport;
     switch (what) {
-    case Watch::Transport:
-        break;
     case Watch::Pause:
+        t.paused = flagOf(*prop);
         // Changes are coalesced: trust the value as it is now, not the event's.
         return m_state.pauseChanged(flagProperty("pause"));
     case Watch::Idle:
-        if (prop->format == MPV_FORMAT_FLAG && *static_cast<int*>(prop->data))
+        t.loaded = prop->format == MPV_FORMAT_FLAG && !flagOf(*prop);
+        if (flagOf(*prop))
             return m_state.idle();
         break;
     case Watch::Volume:
-        if (prop->format == MPV_FORMAT_DOUBLE && m_listener)
-            m_listener->volumeChanged(volume());
+        if (prop->format == MPV_FORMAT_DOUBLE) {
+            t.volume = int(std::lround(*static_cast<const double*>(prop->data)));
+            if (m_listener)
+                m_listener->volumeChanged(t.volume);
+        }
         break;
     case Watch::Tags:
         tagsChanged();
+        break;
+    case Watch::Position:
+        t.position = double(std::max<int64_t>(0, intOf(*prop).value_or(0)));
+        break;
+    case Watch::Duration:
+        if (const auto seconds = intOf(*prop); seconds && *seconds > 0)
+            t.duration = double(*seconds);
+        else
+            t.duration.reset();
+        break;
+    case Watch::Seekable:
+        t.seekable = flagOf(*prop);
+        break;
+    case Watch::Mute:
+        t.muted = flagOf(*prop);
+        break;
+    case Watch::Network:
+        m_viaNetwork = flagOf(*prop);
         break;
     }
     return std::nullopt;
@@ -660,9 +706,14 @@ void MpvEngine::playItem(const Entry& entry) {
     playEntry(entry.id);
 }
 
+// Set without waiting: it comes as the window is being built, while the engine's core may still
+// be busy starting its video output.
 void MpvEngine::setLoop(bool on) {
     m_loop = on;
-    setProperty("loop-playlist", on ? "inf" : "no");
+    if (!m_mpv)
+        return;
+    const char* value = on ? "inf" : "no";
+    mpv_set_property_async(m_mpv, 0, "loop-playlist", MPV_FORMAT_STRING, &value);
 }
 
 // Only the choice of what plays next: the track playing goes on, the list keeps its order, and
@@ -675,17 +726,11 @@ void MpvEngine::setMuted(bool on) {
     setProperty("mute", on ? "yes" : "no");
 }
 
+// As the engine last told it; a web radio's length only counts what has come so far.
 Transport MpvEngine::transport() const {
-    Transport t;
-    t.loaded = hasCurrentMedia();
-    t.paused = flagProperty("pause");
-    t.position = position();
-    if (const auto seconds = doubleProperty("duration");
-        t.loaded && !isLiveStream() && seconds && std::isfinite(*seconds) && *seconds > 0)
-        t.duration = seconds;
-    t.seekable = flagProperty("seekable");
-    t.volume = volume();
-    t.muted = flagProperty("mute");
+    Transport t = m_transport;
+    if (!t.loaded || (m_viaNetwork && !t.seekable))
+        t.duration.reset();
     return t;
 }
 

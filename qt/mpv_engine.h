@@ -33,6 +33,8 @@ public:
         std::string ao;
     };
 
+    static constexpr int kStartVolume = 50;
+
     explicit MpvEngine(const Options& options, QObject* parent = nullptr);
     ~MpvEngine() override;
 
@@ -67,8 +69,8 @@ public:
     // The item now loaded, read now: what a start reports.
     playback::Track currentTrack() const;
 
-    // What the control bar shows, read now; transportChanged tells when it may have changed:
-    // a state, the volume, or a whole second of play.
+    // What the control bar shows, as the engine last told it; transportChanged tells when it may
+    // have changed: a state, the volume, or a whole second of play.
     Transport transport() const;
     void setMuted(bool on);
 
@@ -146,6 +148,8 @@ private:
     playback::EndReason m_endReason = playback::EndReason::Stop;
     bool m_awaitingAfterEnd = false;
     bool m_seeking = false; // a seek is under way; its restart is no start
+    Transport m_transport;  // as the engine's events tell it
+    bool m_viaNetwork = false;
     bool m_transportChanged = false;
     std::string m_streamTitle; // the stream's own title as last seen or reported
 };

@@ -201,6 +201,7 @@ TEST_F(Window, BarDrivesTheEngineAndFollowsIt) {
     QDBusConnection own = QDBusConnection::sessionBus();
     ASSERT_TRUE(own.isConnected()) << "needs a session bus";
     auto m = open();
+    m->show(); // the desktop's media controls come with the window on the screen
     MpvEngine& engine = A::engine(*m);
     QWidget* bar = A::bar(*m);
     auto* play = bar->findChild<QAbstractButton*>(u"play"_s);
