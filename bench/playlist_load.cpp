@@ -1,6 +1,7 @@
 // Time from fOpenFile on a 10,000-entry m3u to a filled playlist view, beside the least any
 // client of the engine must do on the same file in the same run: loadlist and one read of the
-// playlist. Prints both medians and their ratio (target: at most 1.2).
+// playlist. Prints both medians with their spread, and the ratio of each round's pair (target:
+// at most 1.2 in every round).
 #include "qt/main_window.h"
 
 #include <mpv/client.h>
@@ -92,12 +93,21 @@ int main(int argc, char** argv) {
         std::printf("playlist_load: a load came back short\n");
         return 1;
     }
-    const double b = median(base), o = median(ours);
-    std::printf("playlist_load: %d entries, median of %d rounds\n", kEntries, kRounds);
-    std::printf("  baseline (loadlist + one playlist read): %8.1f ms\n", b);
-    std::printf("  fOpenFile to a filled view:              %8.1f ms\n", o);
-    std::printf("result: playlist load %.2fx (target <= 1.20x)%s\n", o / b,
-                o / b <= 1.2 ? "" : " MISSED");
+    std::vector<double> ratios;
+    for (int round = 0; round < kRounds; ++round)
+        ratios.push_back(ours[std::size_t(round)] / base[std::size_t(round)]);
+    const auto met = std::count_if(ratios.begin(), ratios.end(), [](double r) { return r <= 1.2; });
+    const auto [bMin, bMax] = std::minmax_element(base.begin(), base.end());
+    const auto [oMin, oMax] = std::minmax_element(ours.begin(), ours.end());
+    std::printf("playlist_load: %d entries, median (min..max) of %d rounds\n", kEntries, kRounds);
+    std::printf("  baseline (loadlist + one playlist read): %8.1f ms (%.1f..%.1f)\n", median(base),
+                *bMin, *bMax);
+    std::printf("  fOpenFile to a filled view:              %8.1f ms (%.1f..%.1f)\n", median(ours),
+                *oMin, *oMax);
+    std::printf("result: playlist load %.2fx (target <= 1.20x in every round: %d/%d, worst "
+                "%.2fx)%s\n",
+                median(ratios), int(met), kRounds, *std::max_element(ratios.begin(), ratios.end()),
+                met == kRounds ? "" : " MISSED");
     std::fflush(stdout);
     return 0;
 }
