@@ -11,6 +11,4 @@ struct Transport {
     bool seekable = false;
     int volume = 0; // 0..100
     bool muted = false;
-
-    bool operator==(const Transport&) const = default;
 };
