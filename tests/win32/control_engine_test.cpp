@@ -63,6 +63,9 @@ const Case kCases[] = {
      "9 0 9 10 9 3:a 9 10 9 3:c", "url a play url c play"},
     {"PreviousFromTheFirstWithRepeatIsTheLast", false, true, "open drain prev drain",
      "9 0 9 10 9 3:a 9 10 9 3:c", "url a play url c play"},
+    // The end of a, still queued when the user goes on: b plays, and c is not skipped to.
+    {"AnEndQueuedBeforeTheUsersNextIsOfTheOldMedia", false, false, "open drain end next drain",
+     "9 0 9 10 9 3:a 8 9 1 9 10 9 3:b", "url a play url b play"},
     {"TheControlsOwnListIsUsedWhenItKeepsOne", true, false, "open drain pick 2 drain",
      "9 0 9 3:a 9 3:c", "play item 2"},
 };
