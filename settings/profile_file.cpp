@@ -194,45 +194,15 @@ struct Loaded {
 
 constexpr std::string_view kUtf16Mark = "\xFF\xFE";
 
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
-}
-
 // UTF-16LE as UTF-8; a lone surrogate or an odd last byte becomes U+FFFD.
 std::string fromUtf16(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size());
-    const auto unit = [&](std::size_t i) {
-        return char32_t(static_cast<unsigned char>(bytes[i]) |
-                        static_cast<unsigned char>(bytes[i + 1]) << 8);
-    };
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        char32_t c = unit(i);
-        if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size() && unit(i + 2) >= 0xDC00 &&
-            unit(i + 2) < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
-            i += 2;
-        } else if (c >= 0xD800 && c < 0xE000) {
-            c = 0xFFFD;
-        }
-        appendUtf8(out, c);
-    }
+    std::u16string units(bytes.size() / 2, u'\0');
+    for (std::size_t i = 0; i < units.size(); ++i)
+        units[i] = char16_t(static_cast<unsigned char>(bytes[2 * i]) |
+                            static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+    std::string out = text::utf8OfUtf16(units);
     if (bytes.size() % 2)
-        appendUtf8(out, 0xFFFD);
+        out += "\xEF\xBF\xBD";
     return out;
 }
 

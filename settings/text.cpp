@@ -45,14 +45,52 @@ std::size_t sequenceAt(std::string_view text, std::size_t pos) {
 
 } // namespace
 
+// Windows converts a path to UTF-16, and throws on text that has no UTF-16.
 std::filesystem::path pathOf(std::string_view utf8) {
+    const std::string valid = validUtf8(utf8);
     return std::filesystem::path(
-        std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
+        std::u8string(reinterpret_cast<const char8_t*>(valid.data()), valid.size()));
 }
 
 std::string utf8Of(const std::filesystem::path& path) {
-    const std::u8string utf8 = path.u8string();
-    return std::string(reinterpret_cast<const char*>(utf8.data()), utf8.size());
+    using Unit = std::filesystem::path::value_type;
+    if constexpr (sizeof(Unit) == sizeof(char16_t)) {
+        const auto& name = path.native();
+        return utf8OfUtf16({reinterpret_cast<const char16_t*>(name.data()), name.size()});
+    } else {
+        const std::u8string utf8 = path.u8string();
+        return std::string(reinterpret_cast<const char*>(utf8.data()), utf8.size());
+    }
+}
+
+std::string utf8OfUtf16(std::u16string_view utf16) {
+    std::string out;
+    out.reserve(utf16.size() * 3);
+    for (std::size_t i = 0; i < utf16.size(); ++i) {
+        char32_t c = utf16[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
+            utf16[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (utf16[++i] - 0xDC00);
+        } else if (c >= 0xD800 && c < 0xE000) {
+            c = 0xFFFD;
+        }
+        if (c < 0x80) {
+            out += char(c);
+        } else if (c < 0x800) {
+            out += char(0xC0 | (c >> 6));
+            out += char(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += char(0xE0 | (c >> 12));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        } else {
+            out += char(0xF0 | (c >> 18));
+            out += char(0x80 | ((c >> 12) & 0x3F));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
 }
 
 std::string trimmed(std::string_view text) {

@@ -10,8 +10,12 @@
 namespace text {
 
 // A path named in UTF-8, and back: wide on Windows, so a folder outside the code page works.
+// Neither throws: an invalid sequence, or a lone surrogate in a Windows name, is U+FFFD.
 std::filesystem::path pathOf(std::string_view utf8);
 std::string utf8Of(const std::filesystem::path& path);
+
+// UTF-16 as UTF-8; a lone surrogate becomes U+FFFD.
+std::string utf8OfUtf16(std::u16string_view utf16);
 
 // Without the blanks (space, tab, line breaks, vertical tab, form feed) at either end.
 std::string trimmed(std::string_view text);

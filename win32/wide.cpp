@@ -1,5 +1,7 @@
 #include "win32/wide.h"
 
+#include "settings/text.h"
+
 #include <climits>
 #include <windows.h>
 
@@ -15,15 +17,10 @@ std::wstring wide(std::string_view utf8) {
     return out;
 }
 
+// Not the system's conversion: a lone surrogate, which a hostile name may hold, must not reach
+// the core as invalid UTF-8.
 std::string utf8(std::wstring_view utf16) {
-    if (utf16.empty() || utf16.size() > INT_MAX / 4)
-        return {};
-    const int length = static_cast<int>(utf16.size());
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, utf16.data(), length, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, utf16.data(), length, out.data(), size, nullptr, nullptr);
-    return out;
+    return text::utf8OfUtf16({reinterpret_cast<const char16_t*>(utf16.data()), utf16.size()});
 }
 
 } // namespace win32

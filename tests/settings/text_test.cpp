@@ -1,0 +1,49 @@
+// Text at the core's edges: paths to and from UTF-8, whatever a name holds.
+#include "settings/text.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct PathCase {
+    const char* name;
+    std::string utf8;     // given
+    std::string backText; // pathOf, then utf8Of
+};
+
+const PathCase kPaths[] = {
+    {"Cyrillic", "C:/Музыка/песня.mp3", "C:/Музыка/песня.mp3"},
+    {"OutsideTheBasicPlane", "\xF0\x9F\x8E\xB5.mp3", "\xF0\x9F\x8E\xB5.mp3"},
+    // A hostile name: invalid UTF-8 has no UTF-16, and a Windows path must have one.
+    {"InvalidBytes", "a\xFF\xC0\x80.mp3", "a\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD.mp3"},
+    {"EncodedSurrogate", "\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+};
+
+class Paths : public testing::TestWithParam<PathCase> {};
+
+TEST_P(Paths, ComeBackAsValidUtf8WithoutThrowing) {
+    EXPECT_EQ(text::utf8Of(text::pathOf(GetParam().utf8)), GetParam().backText);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Paths, testing::ValuesIn(kPaths),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Utf16, LoneSurrogatesBecomeReplacementCharacters) {
+    EXPECT_EQ(text::utf8OfUtf16(u"\xD83C\xDFB5"), "\xF0\x9F\x8E\xB5");
+    EXPECT_EQ(text::utf8OfUtf16(std::u16string{u'a', char16_t(0xD800), u'b', char16_t(0xDC00)}),
+              "a\xEF\xBF\xBD"
+              "b\xEF\xBF\xBD");
+    EXPECT_EQ(text::utf8OfUtf16(std::u16string{char16_t(0xDBFF)}), "\xEF\xBF\xBD");
+}
+
+// Only a Windows name can hold a lone surrogate.
+TEST(Utf16, AWindowsNameWithALoneSurrogateStillHasUtf8) {
+    if constexpr (sizeof(std::filesystem::path::value_type) == sizeof(char16_t)) {
+        const std::filesystem::path name(std::wstring{L'a', wchar_t(0xDC00)});
+        EXPECT_EQ(text::utf8Of(name), "a\xEF\xBF\xBD");
+    } else {
+        GTEST_SKIP() << "names here are bytes";
+    }
+}
+
+} // namespace
