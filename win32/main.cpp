@@ -101,6 +101,14 @@ int run(int show) {
             controlEngine.close();
             control.reset(); // while its window is still there
         });
+    // However run() is left, the window goes first: its closing still needs the player.
+    struct CloseFirst {
+        win32::Main& window;
+        ~CloseFirst() {
+            if (window.window())
+                DestroyWindow(window.window());
+        }
+    } closeFirst{window};
     player.Form_Load(win32::programPlaces());
     window.show(show);
     if (!files.empty())

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <commdlg.h>
+#include <exception>
 #include <shellapi.h>
 #include <windowsx.h>
 
@@ -241,7 +242,14 @@ LRESULT CALLBACK Main::procedure(HWND window, UINT message, WPARAM w, LPARAM l) 
         self->m_window = window;
     }
     auto* self = reinterpret_cast<Main*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    return self ? self->handle(message, w, l) : DefWindowProcW(window, message, w, l);
+    if (!self)
+        return DefWindowProcW(window, message, w, l);
+    // No exception may cross the system's frames: the message it came from is dropped instead.
+    try {
+        return self->handle(message, w, l);
+    } catch (const std::exception&) {
+        return 0;
+    }
 }
 
 LRESULT Main::handle(UINT message, WPARAM w, LPARAM l) {
@@ -379,13 +387,27 @@ void Main::dropped(HDROP drop) {
         m_player->Form_OLEDragDrop(utf8(file));
 }
 
-// A second copy's files: the first is opened, as with a drop.
+// A second copy's files: the first is opened, as with a drop. Any program may send this, so
+// what no file name can be is refused: longer than the system's longest path, or holding a
+// control character or half of a surrogate pair.
 void Main::copied(const COPYDATASTRUCT& data) {
     if (data.dwData != kOpenFilesData || !data.lpData || data.cbData < sizeof(wchar_t))
         return;
     const std::wstring_view files(static_cast<const wchar_t*>(data.lpData),
                                   data.cbData / sizeof(wchar_t));
-    const std::wstring_view first = files.substr(0, files.find(L'\0'));
+    const std::wstring_view first =
+        files.substr(0, std::min<std::size_t>(files.find(L'\0'), 32768));
+    if (first.size() > 32767)
+        return;
+    for (std::size_t i = 0; i < first.size(); ++i) {
+        const wchar_t c = first[i];
+        const bool high = c >= 0xD800 && c < 0xDC00;
+        const bool low = c >= 0xDC00 && c < 0xE000;
+        if (c < 0x20 || c == 0x7F || low ||
+            (high && (i + 1 == first.size() || first[i + 1] < 0xDC00 || first[i + 1] >= 0xE000)))
+            return;
+        i += high; // the pair's second half
+    }
     if (IsIconic(m_window))
         ShowWindow(m_window, SW_RESTORE);
     SetForegroundWindow(m_window);
@@ -463,7 +485,14 @@ void Main::setTimer(std::optional<int64_t> ms) {
 
 int runMessages(Main& window) {
     MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    for (;;) {
+        const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+        if (got == 0)
+            break;
+        // A message the system could not hand over (one too large for it, say) is lost, not the
+        // end of the program.
+        if (got < 0)
+            continue;
         if (window.hotkey(message))
             continue;
         if (window.window() && IsDialogMessageW(window.window(), &message))

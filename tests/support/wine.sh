@@ -10,7 +10,8 @@ set -euo pipefail
 wine=$1 wineserver=$2 state=$3 action=$4
 shift 4
 
-export WINEPREFIX=$state/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# WINEDEBUG_TEST (say "+seh") shows Wine's own trace of a failing test.
+export WINEPREFIX=$state/prefix WINEDEBUG=${WINEDEBUG_TEST:--all} WINEDLLOVERRIDES="mscoree,mshtml="
 # Without a sound device the media-player control never returns from play(): Wine gets a home
 # of its own whose ALSA default discards the sound. The machine's own settings stay as they are.
 export HOME=$state/home

@@ -226,6 +226,59 @@ void secondCopyHandsOver(const std::wstring& exe) {
     expect(first.ended(20000) == 0, "the first copy closes", "0", "not ended, or failed");
 }
 
+// Messages no second copy would send, up to 10 MB of every 16-bit value (lone surrogates among
+// them): each is refused, the program plays on, and its folder holds its own files alone.
+void hostileMessages(const std::wstring& exe) {
+    CreateDirectoryW(L"prog", nullptr);
+    CopyFileW(exe.c_str(), L"prog\\tunelark.exe", FALSE);
+    put(L"prog\\mirc.ini", kForeign);
+    wchar_t folder[MAX_PATH];
+    GetFullPathNameW(L"prog", MAX_PATH, folder, nullptr);
+    Program program;
+    program.start(std::wstring(folder) + L"\\tunelark.exe", folder, {});
+    HWND main = nullptr;
+    waitFor([&] { return (main = FindWindowW(win32::Main::kClassName, nullptr)) != nullptr; }, 30);
+    expect(main != nullptr, "its window opens", "a window", "none");
+    if (!main)
+        return;
+    uint32_t state = 12345;
+    const auto junk = [&state](std::size_t size) {
+        std::wstring text(size, L'\0');
+        for (wchar_t& c : text) {
+            c = wchar_t((state = state * 1103515245u + 12345u) >> 16);
+            c = c ? c : L'x'; // one name, the whole message long
+        }
+        return text;
+    };
+    const std::wstring messages[] = {junk(5 * 1024 * 1024), junk(512 * 1024), junk(300),
+                                     L"C:\\a\nb.wav" + std::wstring(1, L'\0'),
+                                     std::wstring(40000, L'a') + L".wav"};
+    for (const std::wstring& message : messages) {
+        COPYDATASTRUCT data{win32::kOpenFilesData, DWORD(message.size() * sizeof(wchar_t)),
+                            const_cast<wchar_t*>(message.data())};
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutW(main, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
+                            SMTO_ABORTIFHUNG, 20000, &answer);
+        const bool answering =
+            SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer) != 0;
+        const std::string size = std::to_string(message.size()) + " characters";
+        expect(answering, "it keeps running", "the window answers", "no answer after " + size);
+        if (!answering)
+            return;
+        const LRESULT entries = SendMessageW(GetDlgItem(main, win32::kList1), LB_GETCOUNT, 0, 0);
+        expect(entries == 0, "it opens nothing", "an empty list",
+               std::to_string(entries) + " entries after " + size);
+    }
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    const int status = program.ended(20000);
+    expect(status == 0, "closing ends it with status 0", "0", std::to_string(status));
+    std::string files;
+    for (const auto& entry : std::filesystem::directory_iterator(L"prog"))
+        files += (files.empty() ? "" : " ") + win32::utf8(entry.path().filename().wstring());
+    expect(files == "mirc.ini tunelark.exe", "nothing but its own files", "mirc.ini tunelark.exe",
+           files);
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -241,6 +294,8 @@ int wmain(int argc, wchar_t** argv) {
         noControl(argv[1]);
     else if (which == L"second_copy")
         secondCopyHandsOver(argv[1]);
+    else if (which == L"hostile_messages")
+        hostileMessages(argv[1]);
     else
         return 2;
     std::printf("%ls: %s\n", which.c_str(), failures ? "FAILED" : "passed");
