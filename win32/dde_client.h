@@ -11,6 +11,7 @@ enum class DdePokeResult {
     NoServer,  // no server answered to application "mIRC", topic "Command"
     TimedOut,  // the server did not answer within the time-out
     Rejected,  // the server refused the poke
+    Ended,     // the program is ending: the line was given up
     Failed,    // anything else: DDEML did not start, wrong thread, text too long
 };
 

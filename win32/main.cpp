@@ -91,7 +91,7 @@ int run(int show) {
     engine = &controlEngine;
     window.setControlWindow(control->window());
 
-    announce::MircLink link;
+    announce::MircLink link([&window](const MSG& message) { window.dispatch(message); });
     player::Player player(controlEngine, window, link);
     window.connect(
         &player, [&controlEngine] { controlEngine.drain(); },

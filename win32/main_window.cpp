@@ -470,8 +470,10 @@ std::optional<std::string> Main::inputBox(const std::string& prompt, const std::
     return utf8(*answer);
 }
 
+// Once the window has closed, nobody is left to read a box.
 void Main::messageBox(const std::string& text) {
-    MessageBoxW(m_window, wide(text).c_str(), L"Tunelark", MB_OK);
+    if (m_window)
+        MessageBoxW(m_window, wide(text).c_str(), L"Tunelark", MB_OK);
 }
 
 void Main::setTimer(std::optional<int64_t> ms) {
@@ -493,14 +495,18 @@ int runMessages(Main& window) {
         // end of the program.
         if (got < 0)
             continue;
-        if (window.hotkey(message))
-            continue;
-        if (window.window() && IsDialogMessageW(window.window(), &message))
-            continue; // Tab through the controls
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
+        window.dispatch(message);
     }
     return int(message.wParam);
+}
+
+void Main::dispatch(const MSG& message) {
+    if (hotkey(message))
+        return;
+    if (m_window && IsDialogMessageW(m_window, const_cast<MSG*>(&message)))
+        return; // Tab through the controls
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
 }
 
 } // namespace win32

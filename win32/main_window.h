@@ -63,6 +63,8 @@ public:
     // A hotkey (F7, F8, F11, F12) from the message loop, whichever of our controls has the focus;
     // true when it was one.
     bool hotkey(const MSG& message);
+    // One message of the thread, as the window's own loop runs it: hotkeys, Tab, then the rest.
+    void dispatch(const MSG& message);
 
     void setText(int index, const std::string& text) override;
     void setList(const std::vector<std::string>& names) override;

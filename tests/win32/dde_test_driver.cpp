@@ -44,6 +44,8 @@ std::string resultName(DdePokeResult result) {
         return "TimedOut";
     case DdePokeResult::Rejected:
         return "Rejected";
+    case DdePokeResult::Ended:
+        return "Ended";
     case DdePokeResult::Failed:
         return "Failed";
     }
@@ -210,6 +212,36 @@ void timesOutOnHungServer() {
            "the next line arrives", "... " + shown(tail), shown(received));
 }
 
+// The link pokes on a thread of its own: while the server hangs, this thread's messages go on,
+// and the line gives up at the time-out.
+void linkKeepsTheThreadAnswering() {
+    announce::MircLink link;
+    static int ticks = 0;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR, DWORD) { ++ticks; });
+    const auto start = Clock::now();
+    const bool sent = link.send("held");
+    const long long elapsed = msSince(start);
+    KillTimer(nullptr, timer);
+    std::printf("a line to a hung server: %s after %lld ms, %d ticks of the thread's timer\n",
+                resultName(link.lastResult()).c_str(), elapsed, ticks);
+    expect(!sent && link.lastResult() == DdePokeResult::TimedOut, "the line to a hung server",
+           "TimedOut", resultName(link.lastResult()));
+    expect(elapsed >= 4000 && elapsed <= 8000, "it gives up at the time-out", "4000..8000 ms",
+           std::to_string(elapsed) + " ms");
+    expect(ticks >= 20, "the thread's messages go on while it waits", "20 ticks or more",
+           std::to_string(ticks));
+
+    // A WM_QUIT gives the line up at once, and stays for the thread's own loop.
+    PostQuitMessage(7);
+    const auto quitting = Clock::now();
+    const bool quitSent = link.send("at the end");
+    expect(!quitSent && link.lastResult() == DdePokeResult::Ended && msSince(quitting) < 1000,
+           "a quit gives the line up", "Ended within 1 s", resultName(link.lastResult()));
+    MSG quit{};
+    expect(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) && quit.wParam == 7,
+           "the quit is still there", "WM_QUIT 7", "none");
+}
+
 void failsOnRejectedPoke() {
     DdeClient client;
     expectResult(client, client.poke("/me refused"), DdePokeResult::Rejected, "rejected poke");
@@ -271,6 +303,7 @@ int main(int argc, char** argv) {
         {"fails_fast_without_server", failsFastWithoutServer},
         {"times_out_on_hung_server", timesOutOnHungServer},
         {"fails_on_rejected_poke", failsOnRejectedPoke},
+        {"link_keeps_the_thread_answering", linkKeepsTheThreadAnswering},
         {"announces_lines_as_mirc_must_get_them", announcesLinesAsMircMustGetThem},
     };
     for (const auto& c : cases) {

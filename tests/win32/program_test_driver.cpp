@@ -2,108 +2,11 @@
 // real media-player control, beside dde_test_server in the current folder.
 // Usage: program_test_driver.exe <tunelark.exe> plays_a_file | no_control | second_copy. The exit
 // code is the result; a failure prints what was expected and what was seen.
-#include "settings/code_page.h"
-#include "win32/main_window.h"
-#include "win32/wide.h"
-
-#include <windows.h>
-
-#include <chrono>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <iterator>
-#include <string>
+#include "win32/program_driver.h"
 
 namespace {
 
-int failures = 0;
-
-void expect(bool ok, const char* what, const std::string& expected, const std::string& seen) {
-    if (ok)
-        return;
-    ++failures;
-    std::printf("FAILED: %s\n  expected: %s\n  seen:     %s\n", what, expected.c_str(),
-                seen.c_str());
-}
-
-bool waitFor(const std::function<bool()>& done, int seconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        Sleep(50);
-    }
-    return true;
-}
-
-std::string bytesOf(const std::wstring& file) {
-    std::ifstream in(std::filesystem::path(file), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void put(const std::wstring& file, const std::string& bytes) {
-    std::ofstream(std::filesystem::path(file), std::ios::binary) << bytes;
-}
-
-// Two seconds of a tone, as 8 kHz 16-bit mono PCM.
-std::string wave() {
-    const uint32_t samples = 16000, data = samples * 2;
-    std::string bytes = "RIFF";
-    const auto u32 = [&bytes](uint32_t v) { bytes.append(reinterpret_cast<const char*>(&v), 4); };
-    const auto u16 = [&bytes](uint16_t v) { bytes.append(reinterpret_cast<const char*>(&v), 2); };
-    u32(36 + data);
-    bytes += "WAVEfmt ";
-    u32(16);
-    u16(1);
-    u16(1);
-    u32(8000);
-    u32(16000);
-    u16(2);
-    u16(16);
-    bytes += "data";
-    u32(data);
-    for (uint32_t i = 0; i < samples; ++i)
-        u16(uint16_t((i / 9) % 2 ? 6000 : -6000));
-    return bytes;
-}
-
-std::string windowText(HWND window) {
-    wchar_t text[1024] = {};
-    SendMessageW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
-    return win32::utf8(text);
-}
-
-struct Program {
-    PROCESS_INFORMATION process{};
-
-    bool start(const std::wstring& exe, const std::wstring& folder, const std::wstring& file) {
-        std::wstring line = L"\"" + exe + L"\"";
-        if (!file.empty())
-            line += L" \"" + file + L"\"";
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        return CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                              folder.c_str(), &startup, &process);
-    }
-    // Its exit status, or -1 when it did not end in time.
-    int ended(DWORD ms) {
-        DWORD status = 0;
-        if (WaitForSingleObject(process.hProcess, ms) != WAIT_OBJECT_0 ||
-            !GetExitCodeProcess(process.hProcess, &status))
-            return -1;
-        return int(status);
-    }
-    ~Program() {
-        if (process.hProcess) {
-            if (ended(0) < 0)
-                TerminateProcess(process.hProcess, 99);
-            CloseHandle(process.hProcess);
-            CloseHandle(process.hThread);
-        }
-    }
-};
+using namespace driver;
 
 const std::string kForeign = "[mIRC]\r\nnick=Ёжик\r\n; своё\r\n[Tunelark]\r\nAutoStart=True\r\n"
                              "AutoPrint=True\r\n[other]\r\nkey=значение\r\n";
@@ -127,25 +30,26 @@ void playsAFile(const std::wstring& exe) {
         return;
     }
     HWND main = nullptr;
-    waitFor([&] { return (main = FindWindowW(win32::Main::kClassName, nullptr)) != nullptr; }, 30);
+    waitFor([&] { return (main = FindWindowW(win32::Main::kClassName, nullptr)) != nullptr; },
+            30000);
     expect(main != nullptr, "its window opens", "a window", "none");
     if (!main)
         return;
     const auto field = [&](int index) {
         return windowText(GetDlgItem(main, win32::kText0 + index));
     };
-    waitFor([&] { return field(2) == "песня"; }, 30);
+    waitFor([&] { return field(2) == "песня"; }, 30000);
     expect(field(2) == "песня", "the title field", "песня", field(2));
     expect(field(3) == "00:02", "the duration field", "00:02", field(3));
     expect(field(0).ends_with("песня.wav"), "the source field", "...песня.wav", field(0));
 
     const std::string songFile = text::toAnsi("\r\nпесня\r\n00:02\r\n\r\n");
-    waitFor([&] { return bytesOf(L"prog\\SongName.txt") == songFile; }, 10);
+    waitFor([&] { return bytesOf(L"prog\\SongName.txt") == songFile; }, 10000);
     expect(bytesOf(L"prog\\SongName.txt") == songFile, "SongName.txt, four lines in CP1251",
            songFile, bytesOf(L"prog\\SongName.txt"));
 
     const std::string poke = text::toAnsi("/me слушает  - песня [00:02]") + '\0';
-    waitFor([&] { return !bytesOf(L"pokes.bin").empty(); }, 15);
+    waitFor([&] { return !bytesOf(L"pokes.bin").empty(); }, 15000);
     // A second announcement of the one start would come in the same turn as the first, before
     // the close is handled.
     PostMessageW(main, WM_CLOSE, 0, 0);
@@ -179,7 +83,7 @@ void noControl(const std::wstring& exe) {
             box = FindWindowW(L"#32770", L"Tunelark");
             return box && IsWindowVisible(box);
         },
-        30);
+        30000);
     const std::string said = box ? windowText(GetDlgItem(box, 0xFFFF)) : std::string();
     expect(said.find("Проигрыватель Windows Media не найден") == 0, "it says why",
            "Проигрыватель Windows Media не найден…", said);
@@ -206,7 +110,8 @@ void secondCopyHandsOver(const std::wstring& exe) {
     Program first;
     first.start(std::wstring(one) + L"\\tunelark.exe", one, {});
     HWND main = nullptr;
-    waitFor([&] { return (main = FindWindowW(win32::Main::kClassName, nullptr)) != nullptr; }, 30);
+    waitFor([&] { return (main = FindWindowW(win32::Main::kClassName, nullptr)) != nullptr; },
+            30000);
     expect(main != nullptr, "the first copy's window opens", "a window", "none");
     if (!main)
         return;
@@ -216,7 +121,7 @@ void secondCopyHandsOver(const std::wstring& exe) {
     expect(status == 0, "the second copy ends at once", "0", std::to_string(status));
 
     HWND list = GetDlgItem(main, win32::kList1);
-    waitFor([&] { return SendMessageW(list, LB_GETCOUNT, 0, 0) == 1; }, 10);
+    waitFor([&] { return SendMessageW(list, LB_GETCOUNT, 0, 0) == 1; }, 10000);
     wchar_t name[256] = {};
     if (SendMessageW(list, LB_GETCOUNT, 0, 0) == 1)
         SendMessageW(list, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(name));
@@ -237,7 +142,8 @@ void hostileMessages(const std::wstring& exe) {
     Program program;
     program.start(std::wstring(folder) + L"\\tunelark.exe", folder, {});
     HWND main = nullptr;
-    waitFor([&] { return (main = FindWindowW(win32::Main::kClassName, nullptr)) != nullptr; }, 30);
+    waitFor([&] { return (main = FindWindowW(win32::Main::kClassName, nullptr)) != nullptr; },
+            30000);
     expect(main != nullptr, "its window opens", "a window", "none");
     if (!main)
         return;
@@ -257,8 +163,8 @@ void hostileMessages(const std::wstring& exe) {
         COPYDATASTRUCT data{win32::kOpenFilesData, DWORD(message.size() * sizeof(wchar_t)),
                             const_cast<wchar_t*>(message.data())};
         DWORD_PTR answer = 0;
-        SendMessageTimeoutW(main, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
-                            SMTO_ABORTIFHUNG, 20000, &answer);
+        SendMessageTimeoutW(main, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG,
+                            5000, &answer);
         const bool answering =
             SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer) != 0;
         const std::string size = std::to_string(message.size()) + " characters";
@@ -279,6 +185,44 @@ void hostileMessages(const std::wstring& exe) {
            files);
 }
 
+// A mIRC that takes the poke and never answers: the window keeps answering while the line is
+// out, and at the limit says mIRC is missing. Or the user closes it meanwhile: it ends at once.
+void hungMirc(const std::wstring& exe, bool closeWhileHung) {
+    Player player;
+    put(L"песня.wav", wave());
+    wchar_t song[MAX_PATH];
+    GetFullPathNameW(L"песня.wav", MAX_PATH, song, nullptr);
+    if (!player.start(exe, L"prog", text::toAnsi(kForeign), song))
+        return;
+    // The server logs the conversation before its poke hangs.
+    const bool out = waitFor([] { return bytesOf(L"events.log").find("connect") == 0; }, 30000);
+    expect(out, "the line goes out", "a conversation", "none");
+    if (!out)
+        return;
+    const auto since = std::chrono::steady_clock::now();
+    expect(answers(player.main, 1000), "the window answers while mIRC hangs",
+           "an answer within 1 s", "none");
+    if (closeWhileHung) {
+        const int status = player.close(3000);
+        expect(status == 0, "closing while mIRC hangs ends it at once", "0 within 3 s",
+               std::to_string(status) + " after " + std::to_string(msSince(since)) + " ms");
+        expect(player.file(L"mirc.ini").find("Repeat=False") != std::string::npos,
+               "the options are saved", "Repeat=False", player.file(L"mirc.ini"));
+        return;
+    }
+    const HWND box = boxShown(10000);
+    const long long after = msSince(since);
+    expect(boxText(box) == "mIRC не найден!", "at the limit it says so", "mIRC не найден!",
+           boxText(box));
+    expect(after >= 3000 && after <= 9000, "the box comes at the limit", "3000..9000 ms",
+           std::to_string(after) + " ms");
+    answerBox(box);
+    const auto closing = std::chrono::steady_clock::now();
+    const int status = player.close(10000);
+    std::printf("box after %lld ms, closed in %lld ms\n", after, msSince(closing));
+    expect(status == 0, "closing ends it", "0", std::to_string(status));
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -294,6 +238,10 @@ int wmain(int argc, wchar_t** argv) {
         noControl(argv[1]);
     else if (which == L"second_copy")
         secondCopyHandsOver(argv[1]);
+    else if (which == L"hung_mirc")
+        hungMirc(argv[1], false);
+    else if (which == L"hung_mirc_closed")
+        hungMirc(argv[1], true);
     else if (which == L"hostile_messages")
         hostileMessages(argv[1]);
     else

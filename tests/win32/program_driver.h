@@ -1,0 +1,194 @@
+#pragma once
+
+// What the drivers of the Windows program share: expectations, bounded waits, files, and the
+// program started in a folder of its own and read from outside, as a user and mIRC meet it.
+
+#include "settings/code_page.h"
+#include "win32/main_window.h"
+#include "win32/wide.h"
+
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace driver {
+
+inline int failures = 0;
+
+inline void expect(bool ok, const std::string& what, const std::string& expected,
+                   const std::string& seen) {
+    if (ok)
+        return;
+    ++failures;
+    std::printf("FAILED: %s\n  expected: %s\n  seen:     %s\n", what.c_str(), expected.c_str(),
+                seen.c_str());
+}
+
+// Polls until done, for at most ms.
+inline bool waitFor(const std::function<bool()>& done, int ms) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+inline long long msSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 start)
+        .count();
+}
+
+inline std::string bytesOf(const std::wstring& file) {
+    std::ifstream in(std::filesystem::path(file), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+inline void put(const std::wstring& file, const std::string& bytes) {
+    std::ofstream(std::filesystem::path(file), std::ios::binary) << bytes;
+}
+
+// Two seconds of a tone, as 8 kHz 16-bit mono PCM.
+inline std::string wave() {
+    const uint32_t samples = 16000, data = samples * 2;
+    std::string bytes = "RIFF";
+    const auto u32 = [&bytes](uint32_t v) { bytes.append(reinterpret_cast<const char*>(&v), 4); };
+    const auto u16 = [&bytes](uint16_t v) { bytes.append(reinterpret_cast<const char*>(&v), 2); };
+    u32(36 + data);
+    bytes += "WAVEfmt ";
+    u32(16);
+    u16(1);
+    u16(1);
+    u32(8000);
+    u32(16000);
+    u16(2);
+    u16(16);
+    bytes += "data";
+    u32(data);
+    for (uint32_t i = 0; i < samples; ++i)
+        u16(uint16_t((i / 9) % 2 ? 6000 : -6000));
+    return bytes;
+}
+
+inline std::string windowText(HWND window) {
+    wchar_t text[1024] = {};
+    SendMessageW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+    return win32::utf8(text);
+}
+
+// Whether the window answers a message within ms.
+inline bool answers(HWND window, UINT ms) {
+    DWORD_PTR answer = 0;
+    return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, ms, &answer) != 0;
+}
+
+// A message box of the program, once it shows; none within ms.
+inline HWND boxShown(int ms, const wchar_t* caption = L"Tunelark") {
+    HWND box = nullptr;
+    waitFor(
+        [&] {
+            box = FindWindowW(L"#32770", caption);
+            return box && IsWindowVisible(box);
+        },
+        ms);
+    return box && IsWindowVisible(box) ? box : nullptr;
+}
+
+inline std::string boxText(HWND box) {
+    return box ? windowText(GetDlgItem(box, 0xFFFF)) : std::string();
+}
+
+inline void answerBox(HWND box) {
+    if (box)
+        SendMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+}
+
+struct Program {
+    PROCESS_INFORMATION process{};
+
+    bool start(const std::wstring& exe, const std::wstring& folder, const std::wstring& file) {
+        std::wstring line = L"\"" + exe + L"\"";
+        if (!file.empty())
+            line += L" \"" + file + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        return CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                              folder.c_str(), &startup, &process);
+    }
+    // Its exit status, or -1 when it did not end in time.
+    int ended(DWORD ms) {
+        DWORD status = 0;
+        if (WaitForSingleObject(process.hProcess, ms) != WAIT_OBJECT_0 ||
+            !GetExitCodeProcess(process.hProcess, &status))
+            return -1;
+        return int(status);
+    }
+    ~Program() {
+        if (process.hProcess) {
+            if (ended(0) < 0)
+                TerminateProcess(process.hProcess, 99);
+            CloseHandle(process.hProcess);
+            CloseHandle(process.hThread);
+        }
+    }
+};
+
+// The program copied into a folder of its own beside a mirc.ini, started there with a file named
+// (or none), and its window once it shows.
+struct Player {
+    Program program;
+    std::wstring folder; // full path, without the final separator
+    HWND main = nullptr;
+
+    bool start(const std::wstring& exe, const std::wstring& name, const std::string& ini,
+               const std::wstring& file = {}) {
+        CreateDirectoryW(name.c_str(), nullptr);
+        wchar_t full[MAX_PATH];
+        GetFullPathNameW(name.c_str(), MAX_PATH, full, nullptr);
+        folder = full;
+        CopyFileW(exe.c_str(), (folder + L"\\tunelark.exe").c_str(), FALSE);
+        if (!ini.empty())
+            put(folder + L"\\mirc.ini", ini);
+        if (!program.start(folder + L"\\tunelark.exe", folder, file)) {
+            expect(false, "the program starts", "started", "CreateProcess failed");
+            return false;
+        }
+        waitFor([&] { return (main = FindWindowW(win32::Main::kClassName, nullptr)) != nullptr; },
+                30000);
+        expect(main != nullptr, "its window opens", "a window", "none");
+        return main != nullptr;
+    }
+    std::string file(const wchar_t* name) const { return bytesOf(folder + L"\\" + name); }
+    std::string field(int index) const {
+        return windowText(GetDlgItem(main, win32::kText0 + index));
+    }
+    HWND list() const { return GetDlgItem(main, win32::kList1); }
+    std::vector<std::string> entries() const {
+        std::vector<std::string> names;
+        const LRESULT count = SendMessageW(list(), LB_GETCOUNT, 0, 0);
+        for (LRESULT i = 0; i < count; ++i) {
+            wchar_t name[512] = {};
+            SendMessageW(list(), LB_GETTEXT, WPARAM(i), reinterpret_cast<LPARAM>(name));
+            names.push_back(win32::utf8(name));
+        }
+        return names;
+    }
+    int highlight() const { return int(SendMessageW(list(), LB_GETCURSEL, 0, 0)); }
+    void command(int id) const { PostMessageW(main, WM_COMMAND, WPARAM(id), 0); }
+    // Closed as its close box does; its exit status, -1 when it did not end within ms.
+    int close(DWORD ms = 20000) {
+        PostMessageW(main, WM_CLOSE, 0, 0);
+        return program.ended(ms);
+    }
+};
+
+} // namespace driver
