@@ -2,9 +2,11 @@
 
 #include "playback/play_state.h"
 #include "settings/ini.h"
+#include "settings/text.h"
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <utility>
 
 namespace player {
@@ -54,13 +56,30 @@ Player::~Player() {
 void Player::Form_Load(const Places& places) {
     m_places = places;
     fnINI = places.filesFolder + "mirc.ini";
+    const std::string beside =
+        places.optionsBeside.empty() ? std::string() : places.optionsBeside + "mirc.ini";
+    // The first start away from options that cannot be written where they are: said once, and
+    // they are carried over, so the next start finds them where changes go.
+    std::error_code error;
+    const bool carryOver =
+        !beside.empty() && !std::filesystem::exists(text::pathOf(fnINI), error) && !error;
     m_options = settings::readOptions(
-        [this](const std::string& key, const std::string& defaultValue) {
-            return mOpenSave::ReadINI(fnINI, section(), key, defaultValue);
+        [this, &beside](const std::string& key, const std::string& defaultValue) {
+            const std::string underneath =
+                beside.empty() ? defaultValue
+                               : mOpenSave::ReadINI(beside, section(), key, defaultValue);
+            return mOpenSave::ReadINI(fnINI, section(), key, underneath);
         },
         announce::defaultFormat());
     for (const Flag flag : kFlags)
         applyFlag(flag);
+    if (carryOver) {
+        store(settings::Stored::AtExit);
+        store(settings::Stored::WhenEdited);
+        m_view.messageBox("Папку " + places.optionsBeside +
+                          " нельзя изменить. Настройки прочитаны из " + beside +
+                          ", а изменения теперь сохраняются в " + fnINI + ".");
+    }
     FN = places.filesFolder + "SongName.txt";
     fnJSON = places.filesFolder + "SongName.json";
     m_announcer.setFiles(FN, fnJSON);

@@ -16,10 +16,14 @@
 namespace player {
 
 // Where the program is, and where it keeps its files: its own folder, or another where that
-// cannot be written. Both end in a separator.
+// cannot be written. Each ends in a separator.
 struct Places {
     std::string programFolder;
     std::string filesFolder;
+    // The folder of a mirc.ini whose options the program reads but cannot write there (the
+    // program's own, when it cannot be written): the files folder's mirc.ini wins key by key.
+    // Empty for none.
+    std::string optionsBeside = {};
 };
 
 // The time as the player reads it.

@@ -52,7 +52,10 @@ player::Places programPlaces() {
         return {program, program};
     const std::wstring files = appData + L"\\Tunelark\\";
     CreateDirectoryW(files.c_str(), nullptr);
-    return {program, utf8(files)};
+    // The options already beside the program are read still.
+    const bool optionsThere =
+        GetFileAttributesW((wide(program) + L"mirc.ini").c_str()) != INVALID_FILE_ATTRIBUTES;
+    return {program, utf8(files), optionsThere ? program : std::string()};
 }
 
 } // namespace win32

@@ -162,6 +162,37 @@ TEST_F(Player, StartsFromTheStoredOptionsAndLeavesStoringTheFlags) {
                                   "Format=np: !название\r\nAutoStart=False\r\n"));
 }
 
+// The program's folder cannot be written: its mirc.ini is read, carried over to where changes go,
+// and the user is told so, once.
+TEST_F(Player, OptionsThatCannotBeWrittenWhereTheyAreAreCarriedOverOnce) {
+    testsupport::TempDir beside;
+    const std::string theirs = text::toAnsi("[mIRC]\r\nnick=Ёжик\r\n[Tunelark]\r\nRandom=True\r\n"
+                                            "AutoPrint=True\r\nFormat=np: !название\r\n"
+                                            "AnnounceDelay=2\r\n");
+    testsupport::put(beside.path() / "mirc.ini", theirs);
+    const std::string program = text::utf8Of(beside.path()) + "/";
+    const std::string files = text::utf8Of(dir.path()) + "/";
+    player.Form_Load({program, files, program});
+    EXPECT_TRUE(player.options().random && player.options().autoPrint);
+    EXPECT_EQ(player.options().format, "np: !название");
+    EXPECT_EQ(player.options().announceDelayMs, 2000);
+    ASSERT_EQ(view.asked.size(), 1u);
+    EXPECT_NE(view.asked[0].find(program + "mirc.ini"), std::string::npos) << view.asked[0];
+    EXPECT_NE(view.asked[0].find(files + "mirc.ini"), std::string::npos) << view.asked[0];
+    EXPECT_EQ(ini(), text::toAnsi("[Tunelark]\r\nRepeat=False\r\nAutoStart=False\r\n"
+                                  "Random=True\r\nAutoPrint=True\r\nFormat=np: !название\r\n"));
+
+    player.mnRepeat_Click();
+    player.Form_Unload();
+    EXPECT_EQ(bytesOf(beside.path() / "mirc.ini"), theirs);
+    FakeView later;
+    player::Player again{engine, later, link, clock};
+    again.Form_Load({program, files, program});
+    EXPECT_TRUE(later.asked.empty());
+    EXPECT_TRUE(again.options().repeat && again.options().random);
+    EXPECT_EQ(again.options().announceDelayMs, 2000);
+}
+
 TEST_F(Player, AnOptionSetFromOutsideMovesTheMarkTheEngineAndTheListener) {
     load();
     Listener listener;

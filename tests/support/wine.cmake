@@ -44,17 +44,26 @@ add_test(NAME wine_prefix COMMAND ${wine_run} setup)
 set_tests_properties(wine_prefix PROPERTIES
     FIXTURES_SETUP wine_prefix RESOURCE_LOCK wine LABELS wine TIMEOUT 240)
 
-# wine_test(<name> [SERVER <mode>[:<ms>]] [ENV <NAME>=<value>] <program> [args...])
+# wine_test(<name> [SERVER <mode>[:<ms>]] [ENV <NAME>=<value>] [STAND_IN] [READONLY <folder>]
+#           <program> [args...])
 # Runs a MinGW-built program under Wine in a fresh folder of its own, optionally beside the
-# test DDE server. The tests take turns, since the prefix has one DDE name space.
+# test DDE server, with the stand-in media-player control in place of Wine's, or with a folder
+# the test fills and then cannot write (see wine.sh). The tests take turns, since the prefix has
+# one DDE name space.
 function(wine_test name)
-    cmake_parse_arguments(W "" "SERVER;ENV" "" ${ARGN})
+    cmake_parse_arguments(W "STAND_IN" "SERVER;ENV;READONLY" "" ${ARGN})
     set(options)
     if(W_SERVER)
         list(APPEND options server=${windows_bin}/dde_test_server.exe:${W_SERVER})
     endif()
     if(W_ENV)
         list(APPEND options env=${W_ENV})
+    endif()
+    if(W_STAND_IN)
+        list(APPEND options control=${windows_bin}/wmp_stand_in.dll)
+    endif()
+    if(W_READONLY)
+        list(APPEND options readonly=${W_READONLY})
     endif()
     list(POP_FRONT W_UNPARSED_ARGUMENTS program)
     add_test(NAME ${name}

@@ -2,16 +2,19 @@
 # Runs MinGW-built tests under Wine, in one private prefix and locale kept in <state>.
 #   wine.sh <wine> <wineserver> <state> setup
 #   wine.sh <wine> <wineserver> <state> run <name> [server=<server.exe>:<mode>[:<ms>]]
-#           [env=<NAME>=<value>]... <program.exe> [args...]
+#           [env=<NAME>=<value>]... [control=<dll>] [readonly=<folder>] <program.exe> [args...]
 # run: in a fresh folder <state>/cases/<name>, first the test DDE server (if any) until it is
 # ready, then the program, whose exit code is the result.
+# control: the media-player control is that DLL instead of Wine's own, for this run alone.
+# readonly: the program may fill <folder> of the case until it makes <folder>.ready; then the
+# folder is made read-only for every Windows program of the run, and <folder>.locked says so.
 set -euo pipefail
 
 wine=$1 wineserver=$2 state=$3 action=$4
 shift 4
 
 # WINEDEBUG_TEST (say "+seh") shows Wine's own trace of a failing test.
-export WINEPREFIX=$state/prefix WINEDEBUG=${WINEDEBUG_TEST:--all} WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$state/prefix WINEDEBUG=${WINEDEBUG_TEST:--all} WINEDLLOVERRIDES="mscoree,mshtml=;wmp=b"
 # Without a sound device the media-player control never returns from play(): Wine gets a home
 # of its own whose ALSA default discards the sound. The machine's own settings stay as they are.
 export HOME=$state/home
@@ -57,20 +60,31 @@ run() {
         server=${1#server=}
         shift
     fi
-    local settings=()
-    while [[ $1 == env=* ]]; do
-        settings+=("${1#env=}")
+    local settings=() control= readonly=
+    while [[ $1 == env=* || $1 == control=* || $1 == readonly=* ]]; do
+        case $1 in
+        env=*) settings+=("${1#env=}") ;;
+        control=*) control=${1#control=} ;;
+        readonly=*) readonly=${1#readonly=} ;;
+        esac
         shift
     done
+    if [[ -n $control ]]; then
+        # Wine takes a native DLL found in system32 over its own unless told otherwise, so every
+        # other run asks for the builtin one (below).
+        cp "$control" "$WINEPREFIX/drive_c/windows/system32/wmp.dll"
+        WINEDLLOVERRIDES="$WINEDLLOVERRIDES;wmp=n"
+    fi
 
     local work=$state/cases/$name
     rm -rf "$work"
     mkdir -p "$work"
     cd "$work"
 
-    local server_pid=
+    local server_pid= watcher_pid=
     cleanup() {
         [[ -n $server_pid ]] && kill "$server_pid" 2>/dev/null
+        [[ -n $watcher_pid ]] && { kill "$watcher_pid" 2>/dev/null || true; }
         # Wait until the server is gone, or the next test's Wine may join it as it dies.
         "$wineserver" -k 2>/dev/null
         "$wineserver" -w 2>/dev/null
@@ -99,8 +113,27 @@ run() {
         done
     fi
 
+    local as_user=()
+    if [[ -n $readonly ]]; then
+        # Root writes anywhere; without these two capabilities it meets the folder's mode as its
+        # owner does. Every Wine process of the run, the server among them, starts from here.
+        ((EUID == 0)) && as_user=(setpriv --inh-caps=-dac_override,-fowner
+            --bounding-set=-dac_override,-fowner --)
+        (
+            for _ in $(seq 600); do
+                if [[ -e $readonly.ready ]]; then
+                    chmod a-w "$readonly" && touch "$readonly.locked"
+                    exit
+                fi
+                sleep 0.1
+            done
+        ) &
+        watcher_pid=$!
+    fi
+
     local rc=0
-    timeout 120 env LC_ALL=$locale_name "${settings[@]}" "$wine" "$@" || rc=$?
+    timeout 120 "${as_user[@]}" env LC_ALL=$locale_name "${settings[@]}" "$wine" "$@" || rc=$?
+    [[ -n $readonly && -d $readonly ]] && chmod u+w "$readonly"
     exit "$rc"
 }
 

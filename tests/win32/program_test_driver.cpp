@@ -223,6 +223,81 @@ void hungMirc(const std::wstring& exe, bool closeWhileHung) {
     expect(status == 0, "closing ends it", "0", std::to_string(status));
 }
 
+// The program's folder cannot be written: the options beside it are read and carried over to
+// %APPDATA%\Tunelark, the user is told so once, and the folder is left as it was.
+void appDataFallback(const std::wstring& exe) {
+    const std::string ini =
+        text::toAnsi("[mIRC]\r\nnick=Ёжик\r\n[Tunelark]\r\nAutoStart=True\r\n"
+                     "AutoPrint=True\r\nRandom=True\r\nFormat=np: !название\r\n");
+    CreateDirectoryW(L"prog", nullptr);
+    CopyFileW(exe.c_str(), L"prog\\tunelark.exe", FALSE);
+    put(L"prog\\mirc.ini", ini);
+    put(win32::wide("prog\\песня.wav"), wave());
+    put(L"prog.ready", "");
+    const bool locked = waitFor(
+        [] {
+            return !bytesOf(L"prog.locked").empty() ||
+                   GetFileAttributesW(L"prog.locked") != INVALID_FILE_ATTRIBUTES;
+        },
+        10000);
+    expect(locked, "the folder is made read-only", "prog.locked", "none");
+    HANDLE probe = CreateFileW(L"prog\\probe", GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    expect(probe == INVALID_HANDLE_VALUE, "the folder cannot be written", "refused", "written");
+    if (probe != INVALID_HANDLE_VALUE)
+        CloseHandle(probe);
+    CreateDirectoryW(L"appdata", nullptr);
+    wchar_t appData[MAX_PATH];
+    GetFullPathNameW(L"appdata", MAX_PATH, appData, nullptr);
+    SetEnvironmentVariableW(L"APPDATA", appData);
+
+    Program program;
+    wchar_t folder[MAX_PATH];
+    GetFullPathNameW(L"prog", MAX_PATH, folder, nullptr);
+    program.start(std::wstring(folder) + L"\\tunelark.exe", folder, win32::wide("песня.wav"));
+    const HWND notice = boxShown(30000);
+    const std::string said = boxText(notice);
+    const std::string from = win32::utf8(folder) + "\\mirc.ini";
+    const std::string to = win32::utf8(appData) + "\\Tunelark\\mirc.ini";
+    expect(said.find(from) != std::string::npos && said.find(to) != std::string::npos,
+           "it says where the options come from and where changes go", from + " ... " + to, said);
+    answerBox(notice);
+    // AutoPrint came from the folder's mirc.ini: with no mIRC, the line cannot be told.
+    const HWND missing = boxShown(30000);
+    expect(boxText(missing) == "mIRC не найден!", "the options beside it hold", "mIRC не найден!",
+           boxText(missing));
+    answerBox(missing);
+    const std::string songFile = text::toAnsi("\r\nпесня\r\n00:02\r\n\r\n");
+    waitFor([&] { return bytesOf(L"appdata\\Tunelark\\SongName.txt") == songFile; }, 10000);
+    expect(bytesOf(L"appdata\\Tunelark\\SongName.txt") == songFile,
+           "SongName.txt goes where changes go", songFile,
+           bytesOf(L"appdata\\Tunelark\\SongName.txt"));
+    HWND main = FindWindowW(win32::Main::kClassName, nullptr);
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    expect(program.ended(20000) == 0, "closing ends it", "0", "not ended, or failed");
+    const std::string carried = text::toAnsi(
+        "[Tunelark]\r\nRepeat=False\r\nAutoStart=True\r\nRandom=True\r\nAutoPrint=True\r\n"
+        "Format=np: !название\r\n");
+    expect(bytesOf(L"appdata\\Tunelark\\mirc.ini") == carried, "the options are carried over",
+           carried, bytesOf(L"appdata\\Tunelark\\mirc.ini"));
+    expect(bytesOf(L"prog\\mirc.ini") == ini, "the folder's mirc.ini is left as it was", ini,
+           bytesOf(L"prog\\mirc.ini"));
+
+    // Started again: nothing more to say, so the window shows without a box.
+    Program again;
+    again.start(std::wstring(folder) + L"\\tunelark.exe", folder, {});
+    HWND shown = nullptr;
+    waitFor(
+        [&] {
+            shown = FindWindowW(win32::Main::kClassName, nullptr);
+            return shown && IsWindowVisible(shown);
+        },
+        30000);
+    expect(shown && IsWindowVisible(shown), "the next start says nothing", "the window, no box",
+           "a box: " + boxText(FindWindowW(L"#32770", L"Tunelark")));
+    PostMessageW(shown, WM_CLOSE, 0, 0);
+    expect(again.ended(20000) == 0, "closing ends it again", "0", "not ended, or failed");
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -242,6 +317,8 @@ int wmain(int argc, wchar_t** argv) {
         hungMirc(argv[1], false);
     else if (which == L"hung_mirc_closed")
         hungMirc(argv[1], true);
+    else if (which == L"appdata_fallback")
+        appDataFallback(argv[1]);
     else if (which == L"hostile_messages")
         hostileMessages(argv[1]);
     else
