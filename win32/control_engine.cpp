@@ -72,9 +72,11 @@ void ControlEngine::handle(const ControlEvent& event, bool current) {
         // A file's media changes too, as the control reads its tags: those are not new tracks.
         if (m_state != psPlaying || !m_listener)
             return;
+        // Only the station told as playing names a new track: a change of the media as the
+        // control opens another entry is not one.
         const playback::Track track = currentTrack();
-        if (isAddress(track.sourceURL) && !track.seconds && !track.name.empty() &&
-            !playback::sameTrack(track, m_told))
+        if (isAddress(track.sourceURL) && track.sourceURL == m_told.sourceURL && !track.seconds &&
+            !track.name.empty() && !playback::sameTrack(track, m_told))
             m_listener->titleChanged(m_told = track);
         return;
     }
@@ -133,6 +135,13 @@ void ControlEngine::playing() {
     }
     if (m_requested >= 0 && index != m_requested)
         return; // the control went its own way first; the entry asked for comes next
+    if (m_controlList && m_shuffle && m_requested < 0 && m_current >= 0 && index != m_current) {
+        // The control's own next or previous button went through its list in order: the random
+        // pass goes on instead, and the entry the control chose is never told.
+        m_heldTransition = false;
+        stepTheRandomPass(index);
+        return;
+    }
     if (std::exchange(m_heldTransition, false)) {
         if (index == m_current)
             return; // the same start again
@@ -292,6 +301,26 @@ void ControlEngine::playAtRandom(bool fromEnd) {
     }
 }
 
+// The control stepped to index by its own button: back when that was the entry before the
+// current one in the list, else on.
+void ControlEngine::stepTheRandomPass(int index) {
+    const int count = int(m_entries.size());
+    std::optional<int64_t> chosen;
+    if (count > 2 && index == (m_current + count - 1) % count) {
+        chosen = m_pass.previous();
+    } else {
+        chosen = m_pass.next(m_rng);
+        if (!chosen && m_loop && m_pass.anyLoaded()) {
+            m_pass.newPass();
+            chosen = m_pass.next(m_rng, m_entries[std::size_t(m_current)].id);
+        }
+    }
+    if (chosen)
+        playEntry(indexOf(*chosen));
+    else
+        m_control->stop(); // the pass is over: nothing the user has not heard plays
+}
+
 void ControlEngine::playItem(const player::Entry& entry) {
     playEntry(indexOf(entry.id));
 }
@@ -373,12 +402,19 @@ void ControlEngine::setAutoStart(bool on) {
 
 void ControlEngine::setLoop(bool on) {
     m_loop = on;
-    if (m_control)
-        m_control->setMode("loop", on);
+    controlLoops();
 }
 
 void ControlEngine::setShuffle(bool on) {
     m_shuffle = on;
+    controlLoops();
+}
+
+// In random order the control's own next and previous must always move, even from either end of
+// its list, so that the pass goes on from there; the ends of the pass are the engine's own.
+void ControlEngine::controlLoops() {
+    if (m_control)
+        m_control->setMode("loop", m_loop || m_shuffle);
 }
 
 void ControlEngine::close() {
@@ -400,10 +436,13 @@ playback::Track ControlEngine::currentTrack() const {
     if (m_current >= 0 && m_current < int(m_entries.size()))
         track.entryId = m_entries[std::size_t(m_current)].id;
     // Without a title tag the control names the file; the list's own title is better.
+    const std::string listed = m_current >= 0 && m_current < int(m_entries.size())
+                                   ? m_entries[std::size_t(m_current)].name
+                                   : std::string();
     track.name = m_control->name();
     if ((track.name.empty() || track.name == playback::entryName(track.sourceURL, {})) &&
-        m_current >= 0 && m_current < int(m_entries.size()))
-        track.name = m_entries[std::size_t(m_current)].name;
+        !listed.empty())
+        track.name = listed;
     if (track.name.empty())
         track.name = playback::entryName(track.sourceURL, {});
     track.author = m_control->itemInfo("Author");
@@ -411,6 +450,15 @@ playback::Track ControlEngine::currentTrack() const {
     if (const auto seconds = m_control->duration();
         seconds && std::isfinite(*seconds) && *seconds > 0)
         track.seconds = seconds;
+    // A station's title is its "Artist - Title"; the list names the station.
+    if (isAddress(track.sourceURL) && !track.seconds && track.author.empty()) {
+        const playback::StreamTitle title = playback::splitStreamTitle(m_control->name());
+        if (!title.title.empty()) {
+            track.author = title.artist;
+            track.name = title.title;
+            track.station = listed;
+        }
+    }
     track.durationString = m_control->durationString();
     if (track.durationString.empty())
         track.durationString = playback::durationText(track.seconds);

@@ -56,6 +56,8 @@ private:
     void open(int index, bool start);
     void step(int by, bool fromEnd);
     void playAtRandom(bool fromEnd);
+    void stepTheRandomPass(int index);
+    void controlLoops();
     void report(int state, const playback::Track& track = {});
     int indexOf(int64_t id) const;
 
