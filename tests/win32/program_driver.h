@@ -149,8 +149,7 @@ struct Player {
     std::wstring folder; // full path, without the final separator
     HWND main = nullptr;
 
-    bool start(const std::wstring& exe, const std::wstring& name, const std::string& ini,
-               const std::wstring& file = {}) {
+    void place(const std::wstring& exe, const std::wstring& name, const std::string& ini) {
         CreateDirectoryW(name.c_str(), nullptr);
         wchar_t full[MAX_PATH];
         GetFullPathNameW(name.c_str(), MAX_PATH, full, nullptr);
@@ -158,6 +157,8 @@ struct Player {
         CopyFileW(exe.c_str(), (folder + L"\\tunelark.exe").c_str(), FALSE);
         if (!ini.empty())
             put(folder + L"\\mirc.ini", ini);
+    }
+    bool launch(const std::wstring& file = {}) {
         if (!program.start(folder + L"\\tunelark.exe", folder, file)) {
             expect(false, "the program starts", "started", "CreateProcess failed");
             return false;
@@ -166,6 +167,11 @@ struct Player {
                 30000);
         expect(main != nullptr, "its window opens", "a window", "none");
         return main != nullptr;
+    }
+    bool start(const std::wstring& exe, const std::wstring& name, const std::string& ini,
+               const std::wstring& file = {}) {
+        place(exe, name, ini);
+        return launch(file);
     }
     std::string file(const wchar_t* name) const { return bytesOf(folder + L"\\" + name); }
     std::string field(int index) const {
@@ -183,12 +189,29 @@ struct Player {
         return names;
     }
     int highlight() const { return int(SendMessageW(list(), LB_GETCURSEL, 0, 0)); }
-    void command(int id) const { PostMessageW(main, WM_COMMAND, WPARAM(id), 0); }
     // Closed as its close box does; its exit status, -1 when it did not end within ms.
     int close(DWORD ms = 20000) {
         PostMessageW(main, WM_CLOSE, 0, 0);
         return program.ended(ms);
     }
 };
+
+struct Case {
+    const wchar_t* name;
+    void (*run)(const std::wstring& exe);
+};
+
+// driver.exe <tunelark.exe> <case>: the case's result as the exit code.
+template <std::size_t N> int runCase(int argc, wchar_t** argv, const Case (&cases)[N]) {
+    for (const Case& c : cases) {
+        if (argc == 3 && std::wstring(argv[2]) == c.name) {
+            c.run(argv[1]);
+            std::printf("%ls: %s\n", c.name, failures ? "FAILED" : "passed");
+            return failures ? 1 : 0;
+        }
+    }
+    std::printf("usage: <driver> <tunelark.exe> <case>\n");
+    return 2;
+}
 
 } // namespace driver

@@ -270,22 +270,11 @@ void pausesAndTheDelay(const std::wstring& exe) {
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    const struct {
-        const wchar_t* name;
-        void (*run)(const std::wstring&);
-    } cases[] = {
+    const Case cases[] = {
         {L"an_evening", anEvening},
         {L"random_on_the_control", randomOnTheControl},
         {L"a_station", aStation},
         {L"pauses_and_the_delay", pausesAndTheDelay},
     };
-    for (const auto& c : cases) {
-        if (argc == 3 && std::wstring(argv[2]) == c.name) {
-            c.run(argv[1]);
-            std::printf("%ls: %s\n", c.name, failures ? "FAILED" : "passed");
-            return failures ? 1 : 0;
-        }
-    }
-    std::printf("usage: stand_in_test_driver <tunelark.exe> <case>\n");
-    return 2;
+    return runCase(argc, argv, cases);
 }

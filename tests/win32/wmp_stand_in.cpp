@@ -18,9 +18,9 @@
 #include <windows.h>
 
 #include <ocidl.h>
-#include <olectl.h>
 #include <ole2.h>
 #include <oleauto.h>
+#include <olectl.h>
 
 #include <initguid.h>
 
