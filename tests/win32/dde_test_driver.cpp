@@ -5,6 +5,7 @@
 #include "announce/format.h"
 #include "win32/dde_client.h"
 #include "win32/mirc_link.h"
+#include "win32/program_driver.h"
 
 #include <windows.h>
 
@@ -22,17 +23,7 @@ using announce::DdePokeResult;
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-int failures = 0;
-
-void expect(bool ok, const std::string& what, const std::string& expected,
-            const std::string& seen) {
-    if (ok)
-        return;
-    ++failures;
-    std::printf("FAILED: %s\n  expected: %s\n  seen:     %s\n", what.c_str(), expected.c_str(),
-                seen.c_str());
-}
+using namespace driver;
 
 std::string resultName(DdePokeResult result) {
     switch (result) {
@@ -96,20 +87,6 @@ std::string toAnsiCodePage(const std::string& utf8) {
     return ansi;
 }
 
-bool waitFor(const auto& condition, std::chrono::milliseconds limit) {
-    const auto deadline = Clock::now() + limit;
-    while (!condition()) {
-        if (Clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
-}
-
-long long msSince(Clock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
-
 void deliversExactAnsiBytesWithNul() {
     expect(GetACP() == 1251, "the ANSI code page under the test locale", "1251",
            std::to_string(GetACP()));
@@ -157,7 +134,7 @@ void reopensConversationForEachLine() {
                shown(reopened), shown(readFile("events.log")));
     }
     const std::string closed = "connect\npoke\ndisconnect\nconnect\npoke\ndisconnect\n";
-    waitFor([&] { return readFile("events.log") == closed; }, std::chrono::seconds(10));
+    waitFor([&] { return readFile("events.log") == closed; }, 10000);
     expect(readFile("events.log") == closed, "destruction closes the conversation", shown(closed),
            shown(readFile("events.log")));
     expect(readFile("pokes.bin") == std::string("first\0second\0", 13), "both lines arrive",
@@ -199,8 +176,7 @@ void timesOutOnHungServer() {
            "at most 5000 ms", std::to_string(elapsed) + " ms");
 
     const bool answered =
-        waitFor([] { return readFile("events.log").find("poke\n") != std::string::npos; },
-                std::chrono::seconds(30));
+        waitFor([] { return readFile("events.log").find("poke\n") != std::string::npos; }, 30000);
     expect(answered, "the server finishes the held poke", "poke in events.log",
            shown(readFile("events.log")));
     expectResult(client, client.poke("after"), DdePokeResult::Delivered,
