@@ -68,6 +68,27 @@ template <class Owner, class Interface> Owner* ownerOf(Interface* iface) {
     return reinterpret_cast<Face<Interface, Owner>*>(iface)->owner;
 }
 
+// QueryInterface, AddRef and Release of an object with a count of its own and one face.
+template <class Table, class Object, class Interface, const IID* Own> Table counted() {
+    auto t = unimplemented<Table>();
+    t.QueryInterface = [](Interface* self, REFIID iid, void** out) -> HRESULT {
+        if (iid != IID_IUnknown && iid != IID_IDispatch && iid != *Own)
+            return *out = nullptr, E_NOINTERFACE;
+        ++ownerOf<Object>(self)->refs;
+        *out = self;
+        return S_OK;
+    };
+    t.AddRef = [](Interface* self) -> ULONG { return ++ownerOf<Object>(self)->refs; };
+    t.Release = [](Interface* self) -> ULONG {
+        Object* object = ownerOf<Object>(self);
+        const ULONG refs = --object->refs;
+        if (!refs)
+            delete object;
+        return refs;
+    };
+    return t;
+}
+
 std::string utf8(const std::wstring& text) {
     std::string out(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), int(text.size()), nullptr, 0,
                                         nullptr, nullptr),
@@ -159,23 +180,7 @@ Media* mediaOf(IWMPMedia* media) {
 
 const IWMPMediaVtbl& Media::table() {
     static const IWMPMediaVtbl vtbl = [] {
-        auto t = unimplemented<IWMPMediaVtbl>();
-        t.QueryInterface = [](IWMPMedia* self, REFIID iid, void** out) -> HRESULT {
-            if (iid != IID_IUnknown && iid != IID_IDispatch && iid != IID_IWMPMedia) {
-                *out = nullptr;
-                return E_NOINTERFACE;
-            }
-            *out = mediaOf(self)->share();
-            return S_OK;
-        };
-        t.AddRef = [](IWMPMedia* self) -> ULONG { return ++mediaOf(self)->refs; };
-        t.Release = [](IWMPMedia* self) -> ULONG {
-            Media* media = mediaOf(self);
-            const ULONG refs = --media->refs;
-            if (!refs)
-                delete media;
-            return refs;
-        };
+        auto t = counted<IWMPMediaVtbl, Media, IWMPMedia, &IID_IWMPMedia>();
         t.get_isIdentical = [](IWMPMedia* self, IWMPMedia* other, VARIANT_BOOL* same) -> HRESULT {
             *same = other && mediaOf(other) == mediaOf(self) ? VARIANT_TRUE : VARIANT_FALSE;
             return S_OK;
@@ -230,24 +235,7 @@ Playlist* playlistOf(IWMPPlaylist* list) {
 
 const IWMPPlaylistVtbl& Playlist::table() {
     static const IWMPPlaylistVtbl vtbl = [] {
-        auto t = unimplemented<IWMPPlaylistVtbl>();
-        t.QueryInterface = [](IWMPPlaylist* self, REFIID iid, void** out) -> HRESULT {
-            if (iid != IID_IUnknown && iid != IID_IDispatch && iid != IID_IWMPPlaylist) {
-                *out = nullptr;
-                return E_NOINTERFACE;
-            }
-            ++playlistOf(self)->refs;
-            *out = self;
-            return S_OK;
-        };
-        t.AddRef = [](IWMPPlaylist* self) -> ULONG { return ++playlistOf(self)->refs; };
-        t.Release = [](IWMPPlaylist* self) -> ULONG {
-            Playlist* list = playlistOf(self);
-            const ULONG refs = --list->refs;
-            if (!refs)
-                delete list;
-            return refs;
-        };
+        auto t = counted<IWMPPlaylistVtbl, Playlist, IWMPPlaylist, &IID_IWMPPlaylist>();
         t.get_count = [](IWMPPlaylist* self, LONG* count) -> HRESULT {
             *count = LONG(playlistOf(self)->items.size());
             return S_OK;
