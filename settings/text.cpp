@@ -45,9 +45,12 @@ std::size_t sequenceAt(std::string_view text, std::size_t pos) {
 
 } // namespace
 
-// Windows converts a path to UTF-16, and throws on text that has no UTF-16.
 std::filesystem::path pathOf(std::string_view utf8) {
-    const std::string valid = validUtf8(utf8);
+    using Unit = std::filesystem::path::value_type;
+    // Windows converts a path to UTF-16, and throws on text that has none; elsewhere a name is
+    // bytes, and any bytes may name a file.
+    const std::string valid =
+        sizeof(Unit) == sizeof(char16_t) ? validUtf8(utf8) : std::string(utf8);
     return std::filesystem::path(
         std::u8string(reinterpret_cast<const char8_t*>(valid.data()), valid.size()));
 }
