@@ -227,6 +227,28 @@ void aStation(const std::wstring& exe) {
     expect(e.close() == 0, "closing ends it", "0", "not ended, or failed");
 }
 
+// AutoStart off: a list is loaded and the control is Ready, nothing is shown or told; Play starts
+// the first entry.
+void loadedWithoutStarting(const std::wstring& exe) {
+    put("01.mp3", "ID3");
+    put("01.mp3.tags", "Title=Беспечный ангел\nAuthor=Ария\nDuration=60\n");
+    put("02.mp3", "ID3");
+    put("list.m3u", "01.mp3\n02.mp3\n");
+    Evening e;
+    if (!e.begin(exe, "AutoStart=False\r\nAutoPrint=True\r\n", L"list.m3u"))
+        return;
+    expect(waitFor([&] { return e.status().starts_with("state 10"); }, 10000),
+           "the control is loaded and ready", "state 10", e.status());
+    expect(e.entries().size() == 2 && e.field(2).empty() && Evening::pokes().empty(),
+           "the list shows, nothing plays or is told", "2 entries, no title, no line",
+           std::to_string(e.entries().size()) + " entries, title \"" + e.field(2) + "\"");
+    PostMessageW(e.main, WM_COMMAND, win32::mnPlay, 0);
+    expect(e.titleIs("Беспечный ангел"), "Play starts the first entry", "Беспечный ангел",
+           e.field(2));
+    expect(Evening::pokesReach(1), "and it is told", "1 line", "none");
+    expect(e.close() == 0, "closing ends it", "0", "not ended, or failed");
+}
+
 // With AnnounceDelay: going on after a pause shorter than the delay is not told again, after a
 // longer one it is, once it has played the delay again.
 void pausesAndTheDelay(const std::wstring& exe) {
@@ -275,6 +297,7 @@ int wmain(int argc, wchar_t** argv) {
         {L"random_on_the_control", randomOnTheControl},
         {L"a_station", aStation},
         {L"pauses_and_the_delay", pausesAndTheDelay},
+        {L"loaded_without_starting", loadedWithoutStarting},
     };
     return runCase(argc, argv, cases);
 }
