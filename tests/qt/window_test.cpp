@@ -232,9 +232,11 @@ TEST_F(Window, BarDrivesTheEngineAndFollowsIt) {
     position->setSliderDown(false);
     EXPECT_TRUE(waitUntil([&] { return std::abs(engine.position() - 30) < 1; }))
         << engine.position();
-    EXPECT_TRUE(waitUntil([&] { return elapsed->text() == u"00:30"_s; }))
-        << elapsed->text().toStdString();
-    EXPECT_EQ(position->value(), 30);
+    // The engine may land a hair before the second asked for, which shows as the one before.
+    EXPECT_TRUE(waitUntil([&] {
+        return elapsed->text() == u"00:30"_s || elapsed->text() == u"00:29"_s;
+    })) << elapsed->text().toStdString();
+    EXPECT_EQ(position->value(), elapsed->text() == u"00:29"_s ? 29 : 30);
 
     volume->triggerAction(QAbstractSlider::SliderPageStepSub);
     EXPECT_TRUE(waitUntil([&] { return engine.volume() == 40; })) << engine.volume();
