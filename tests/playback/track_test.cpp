@@ -101,4 +101,14 @@ TEST(SameTrack, IsTheSameItemArtistAndTitle) {
     EXPECT_FALSE(sameTrack(a, b));
 }
 
+// Every control character, at both ends of its range, is a blank; the printable ones next to
+// them are kept.
+TEST(TagText, BlanksEveryControlCharacterAndNothingElse) {
+    for (int c = 0; c < 0x100; ++c) {
+        const std::string blanked = blankControls(std::string(1, char(c)) + "x");
+        const bool control = c < 0x20 || c == 0x7F;
+        EXPECT_EQ(blanked, control ? std::string(" x") : std::string(1, char(c)) + "x") << c;
+    }
+}
+
 } // namespace
