@@ -17,6 +17,8 @@ public:
     // Delivers one line of UTF-8; true when a client accepted it. Never blocks longer than
     // about 5 s.
     virtual bool send(const std::string& line) = 0;
+    // What the user is told when no client took the line: the clients this link looks for.
+    virtual std::string missingText() const { return "mIRC не найден!"; }
 };
 
 // For a client that runs each line as a typed command line, where "|" separates commands (mIRC):

@@ -269,7 +269,7 @@ void Player::perform(announce::Announcer::Step step) {
 
 void Player::SendToMirc(const std::string& text) {
     if (!m_link.send(text))
-        m_view.messageBox("mIRC не найден!");
+        m_view.messageBox(m_link.missingText());
 }
 
 // The engine's reports

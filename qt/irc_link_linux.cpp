@@ -19,6 +19,7 @@ public:
             return true;
         return sendToHexchat(text);
     }
+    std::string missingText() const override { return "WeeChat и HexChat не найдены!"; }
 };
 
 } // namespace

@@ -95,6 +95,7 @@ struct FakeLink final : announce::IrcLink {
         lines.push_back(line);
         return accept;
     }
+    std::string missingText() const override { return "Клиент не найден!"; }
 };
 
 struct FakeClock final : player::Clock {
@@ -301,7 +302,7 @@ TEST_F(Player, AMissingClientIsToldOnceAndTheStartsUnderItsBoxWait) {
         link.accept = true;
     };
     start(track("first"));
-    EXPECT_EQ(view.asked, std::vector<std::string>{"Tunelark|mIRC не найден!"});
+    EXPECT_EQ(view.asked, std::vector<std::string>{"Tunelark|Клиент не найден!"});
     EXPECT_EQ(link.lines, (std::vector<std::string>{"/me слушает Ария - first [00:05]",
                                                     "/me слушает Ария - third [00:05]"}));
     EXPECT_EQ(view.texts[2], "third");
