@@ -98,12 +98,13 @@ public:
     QString playbackStatus() const { return m_status; }
     QString loopStatus() const { return mpris::loopStatus(m_player.options().repeat); }
     // The options change as from their menu items: the check mark and the engine with them.
+    // Values the player does not apply are refused before they come here.
     void setLoopStatus(const QString& status) {
         if (const auto on = mpris::repeatOf(status))
             m_player.setFlag(settings::Flag::Repeat, *on);
     }
     double rate() const { return 1.0; }
-    void setRate(double) {} // one rate only
+    void setRate(double) {} // one rate only: 1.0, which it already plays at
     bool shuffle() const { return m_player.options().random; }
     void setShuffle(bool on) { m_player.setFlag(settings::Flag::Random, on); }
     QVariantMap metadata() const {
@@ -264,8 +265,7 @@ public slots:
             return;
         }
         const QVariant v = value.variant();
-        if (v.metaType() != property.metaType() ||
-            (name == u"LoopStatus" && !mpris::isLoopStatus(v.toString()))) {
+        if (v.metaType() != property.metaType() || !mpris::applies(name, v)) {
             refuse(message, QDBusError::InvalidArgs,
                    u"%1 takes %2, not this value"_s.arg(
                        name, QLatin1String(QDBusMetaType::typeToSignature(property.metaType()))));

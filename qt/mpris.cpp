@@ -40,8 +40,14 @@ std::optional<bool> repeatOf(const QString& loopStatus) {
     return std::nullopt;
 }
 
-bool isLoopStatus(const QString& text) {
-    return text == u"None" || text == u"Track" || text == u"Playlist";
+bool applies(const QString& property, const QVariant& value) {
+    if (property == u"LoopStatus")
+        return repeatOf(value.toString()).has_value();
+    if (property == u"Rate")
+        return value.toDouble() == 1.0;
+    if (property == u"Volume")
+        return !std::isnan(value.toDouble());
+    return true;
 }
 
 double volumeOf(int volume) {

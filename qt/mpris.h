@@ -21,8 +21,10 @@ QString playbackStatus(const QString& before, int NewState);
 // included (one entry is never repeated on its own), is refused.
 QString loopStatus(bool repeat);
 std::optional<bool> repeatOf(const QString& loopStatus);
-// Whether the text is one of the interface's three loop statuses.
-bool isLoopStatus(const QString& text);
+
+// Whether a value of the property's own type is one the player applies: a LoopStatus it has, the
+// one Rate it plays at (1.0), a Volume that is a number. Anything else is refused, not ignored.
+bool applies(const QString& property, const QVariant& value);
 
 // Volume 0.0..1.0 of the control's 0..100, and back, clamped; NaN is refused.
 double volumeOf(int volume);

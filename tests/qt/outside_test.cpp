@@ -277,13 +277,22 @@ TEST_F(Outside, PlayerctlDrivesTheProgramAndItKeepsWhatWasSet) {
         << "the program folder could be written";
 }
 
-TEST_F(Outside, ValuesOfTheWrongTypeAreRefusedAndChangeNothing) {
+TEST_F(Outside, ValuesTheWrongTypeOrNotAppliedAreRefusedAndChangeNothing) {
     const struct {
         QString name, value; // as dbus-send writes them
-    } cases[] = {{u"Shuffle"_s, u"string:no"_s},       {u"Shuffle"_s, u"int32:7"_s},
-                 {u"LoopStatus"_s, u"boolean:true"_s}, {u"LoopStatus"_s, u"string:Always"_s},
-                 {u"Volume"_s, u"string:0.9"_s},       {u"Volume"_s, u"int32:1"_s},
-                 {u"Rate"_s, u"string:abc"_s}};
+    } cases[] = {{u"Shuffle"_s, u"string:no"_s},
+                 {u"Shuffle"_s, u"int32:7"_s},
+                 {u"LoopStatus"_s, u"boolean:true"_s},
+                 {u"LoopStatus"_s, u"string:Always"_s},
+                 {u"Volume"_s, u"string:0.9"_s},
+                 {u"Volume"_s, u"int32:1"_s},
+                 {u"Rate"_s, u"string:abc"_s},
+                 // The right type, but values the player would not apply.
+                 {u"LoopStatus"_s, u"string:Track"_s},
+                 {u"Rate"_s, u"double:0.5"_s},
+                 {u"Rate"_s, u"double:nan"_s},
+                 {u"Rate"_s, u"double:inf"_s},
+                 {u"Volume"_s, u"double:nan"_s}};
     for (const auto& c : cases) {
         const auto before = property(u"string:"_s + c.name);
         ASSERT_TRUE(before) << c.name.toStdString();
