@@ -58,11 +58,11 @@ void Player::Form_Load(const Places& places) {
     fnINI = places.filesFolder + "mirc.ini";
     const std::string beside =
         places.optionsBeside.empty() ? std::string() : places.optionsBeside + "mirc.ini";
-    // The first start away from options that cannot be written where they are: said once, and
-    // they are carried over, so the next start finds them where changes go.
+    // The first start away from where the user keeps the options: said once, and what could be
+    // read there is carried over, so the next start finds it where changes go.
     std::error_code error;
-    const bool carryOver =
-        !beside.empty() && !std::filesystem::exists(text::pathOf(fnINI), error) && !error;
+    const bool firstAway = !places.whyNotBeside.empty() &&
+                           !std::filesystem::exists(text::pathOf(fnINI), error) && !error;
     m_options = settings::readOptions(
         [this, &beside](const std::string& key, const std::string& defaultValue) {
             const std::string underneath =
@@ -73,12 +73,15 @@ void Player::Form_Load(const Places& places) {
         announce::defaultFormat());
     for (const Flag flag : kFlags)
         applyFlag(flag);
-    if (carryOver) {
+    if (firstAway) {
         store(settings::Stored::AtExit);
         store(settings::Stored::WhenEdited);
-        m_view.messageBox("Папку " + places.optionsBeside +
-                          " нельзя изменить. Настройки прочитаны из " + beside +
-                          ", а изменения теперь сохраняются в " + fnINI + ".");
+        m_view.messageBox("Настройки нельзя сохранять в " + places.programFolder +
+                          "mirc.ini: " + places.whyNotBeside + ". " +
+                          (beside.empty() ? "Они сохраняются в "
+                                          : "Они прочитаны оттуда, а изменения теперь "
+                                            "сохраняются в ") +
+                          fnINI + ".");
     }
     FN = places.filesFolder + "SongName.txt";
     fnJSON = places.filesFolder + "SongName.json";

@@ -20,9 +20,11 @@ namespace player {
 struct Places {
     std::string programFolder;
     std::string filesFolder;
-    // The folder of a mirc.ini whose options the program reads but cannot write there (the
-    // program's own, when it cannot be written): the files folder's mirc.ini wins key by key.
-    // Empty for none.
+    // Why the options are not kept in the mirc.ini beside the program, where the user put one,
+    // in the user's words ("папку нельзя изменить"); empty when they are, or when none is there.
+    std::string whyNotBeside = {};
+    // The folder of a mirc.ini whose options are read though they cannot be kept there (the
+    // program's own): the files folder's mirc.ini wins key by key. Empty for none.
     std::string optionsBeside = {};
 };
 

@@ -2,6 +2,7 @@
 
 // Where the program keeps its files: the settings file and the song files.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,5 +18,16 @@ std::string folderWithSeparator(std::string_view folder);
 // empty or not absolute. With neither, the program's own folder after all.
 std::string filesFolder(const std::string& programFolder, bool programFolderWritable,
                         const std::string& xdgConfigHome, const std::string& home);
+
+// What the program can do with the settings file at `file`, as it stands.
+struct SettingsFile {
+    bool present = false; // a file, or anything else, or a link, by that name
+    // Why its options cannot be kept there, in the user's words; none when they can (a missing
+    // file can be made, and so can one a link points to in a folder that exists).
+    std::optional<std::string> whyNotKept = {};
+    // Whether options can be read from it: a file, in an encoding the profile rules read.
+    bool readable = false;
+};
+SettingsFile checkSettingsFile(const std::string& file);
 
 } // namespace settings

@@ -14,7 +14,12 @@ enum class ReadOnlyFile {
     Rewrite, // made writable and rewritten: the song file is ours alone
 };
 
-// Puts `bytes` in place of `file`, creating it when missing and writing through a symbolic link.
+// Whether `file`, once its links are followed, is a file of another user. Never on Windows, where
+// the profile folders keep each user's files apart.
+bool isAnotherUsersFile(const std::filesystem::path& file);
+
+// Puts `bytes` in place of `file`, creating it when missing and writing through a symbolic link,
+// but never through one to another user's file: that is refused, and said once on stderr.
 // A reader sees the old or the new bytes, never a mix: the new bytes go to a temporary file
 // beside it that then takes its place, keeping its permissions (and, on Windows, its
 // attributes). Where that cannot be done (on Windows a reader holding the file open without

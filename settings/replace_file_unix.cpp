@@ -120,6 +120,11 @@ bool overwrite(const fs::path& file, std::string_view bytes) {
 
 } // namespace
 
+bool isAnotherUsersFile(const fs::path& path) {
+    struct stat status {};
+    return ::stat(resolveLinks(path).c_str(), &status) == 0 && status.st_uid != ::geteuid();
+}
+
 bool replaceFile(const fs::path& path, std::string_view bytes, ReadOnlyFile readOnly) {
     const fs::path file = resolveLinks(path);
     struct stat old {};
@@ -130,9 +135,8 @@ bool replaceFile(const fs::path& path, std::string_view bytes, ReadOnlyFile read
     if (exists && !S_ISREG(old.st_mode)) {
         return false;
     }
-    if (exists && file != path && readOnly == ReadOnlyFile::Rewrite) {
-        // A file of ours linked elsewhere is the user's to share, not ours to take over: another
-        // user's file is left alone, and its read-only mark holds.
+    if (exists && file != path) {
+        // A link is the user's way to share a file, not ours to take another user's over with.
         if (old.st_uid != ::geteuid()) {
             static std::set<std::string> told;
             if (told.insert(path.string()).second)
@@ -140,6 +144,7 @@ bool replaceFile(const fs::path& path, std::string_view bytes, ReadOnlyFile read
                              path.c_str());
             return false;
         }
+        // A song file of ours linked elsewhere keeps the read-only mark it was given there.
         readOnly = ReadOnlyFile::Keep;
     }
     // A rename would replace even a read-only file, so honour it first.

@@ -95,6 +95,10 @@ bool overwrite(const std::wstring& target, std::string_view bytes) {
 
 } // namespace
 
+bool isAnotherUsersFile(const std::filesystem::path&) {
+    return false;
+}
+
 bool replaceFile(const std::filesystem::path& file, std::string_view bytes, ReadOnlyFile readOnly) {
     const std::wstring target = file.wstring();
     const DWORD attributes = GetFileAttributesW(target.c_str());

@@ -45,17 +45,17 @@ std::wstring environment(const wchar_t* name) {
 
 player::Places programPlaces() {
     const std::string program = settings::folderWithSeparator(utf8(programFolder()));
-    if (writable(wide(program)))
-        return {program, program};
+    const settings::SettingsFile ini = settings::checkSettingsFile(program + "mirc.ini");
+    const std::string why =
+        !writable(wide(program)) ? "папку нельзя изменить" : ini.whyNotKept.value_or("");
     const std::wstring appData = environment(L"APPDATA");
-    if (appData.empty())
+    if (why.empty() || appData.empty())
         return {program, program};
     const std::wstring files = appData + L"\\Tunelark\\";
     CreateDirectoryW(files.c_str(), nullptr);
-    // The options already beside the program are read still.
-    const bool optionsThere =
-        GetFileAttributesW((wide(program) + L"mirc.ini").c_str()) != INVALID_FILE_ATTRIBUTES;
-    return {program, utf8(files), optionsThere ? program : std::string()};
+    // Said only where the user keeps options beside the program; read from there still.
+    return {program, utf8(files), ini.present ? why : std::string(),
+            ini.readable ? program : std::string()};
 }
 
 } // namespace win32

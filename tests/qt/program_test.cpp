@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -113,6 +114,41 @@ TEST_F(Program, EndRequestsSaveTheOptionsWhereTheyAreKept) {
 TEST(Places, KnowsTheBuildFolder) {
     EXPECT_TRUE(isBuildFolder(QFileInfo(QStringLiteral(TUNELARK_PROGRAM)).path()));
     EXPECT_FALSE(isBuildFolder(QCoreApplication::applicationDirPath()));
+}
+
+// A mirc.ini beside the program whose options cannot be kept there: they go to the user's
+// configuration folder, with the reason for the player to tell, and what can be read is read.
+TEST(Places, KeepTheOptionsElsewhereWhenTheirFileCannotTakeThem) {
+    QTemporaryDir dir;
+    qputenv("XDG_CONFIG_HOME", dir.filePath(u"config"_s).toUtf8());
+    const std::string config = dir.filePath(u"config/tunelark/"_s).toStdString();
+    const auto folder = [&](const QString& name) {
+        QDir().mkpath(dir.filePath(name));
+        return dir.filePath(name) + u'/';
+    };
+    const QString plain = folder(u"plain"_s), big = folder(u"big-endian"_s),
+                  nowhere = folder(u"nowhere"_s), nothing = folder(u"nothing"_s);
+    QFile(plain + u"mirc.ini"_s).open(QIODevice::WriteOnly);
+    QFile bigEndian(big + u"mirc.ini"_s);
+    ASSERT_TRUE(bigEndian.open(QIODevice::WriteOnly) &&
+                bigEndian.write(QByteArray("\xFE\xFF\0[", 4)) == 4);
+    bigEndian.close();
+    ASSERT_TRUE(QFile::link(u"gone/mirc.ini"_s, nowhere + u"mirc.ini"_s));
+    const struct {
+        QString folder;
+        std::string files, why, readFrom;
+    } cases[] = {
+        {plain, plain.toStdString(), {}, {}},
+        {nothing, config, {}, {}}, // installed: nothing beside it to keep
+        {big, config, "он в кодировке UTF-16BE, а её Tunelark не читает и не пишет", {}},
+        {nowhere, config, "это ссылка на gone/mirc.ini, а такого файла нет", {}},
+    };
+    for (const auto& c : cases) {
+        const player::Places places = programPlaces(c.folder, false);
+        EXPECT_EQ(places.filesFolder, c.files) << c.folder.toStdString();
+        EXPECT_EQ(places.whyNotBeside, c.why) << c.folder.toStdString();
+        EXPECT_EQ(places.optionsBeside, c.readFrom) << c.folder.toStdString();
+    }
 }
 
 int main(int argc, char** argv) {

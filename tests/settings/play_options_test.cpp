@@ -2,6 +2,8 @@
 // Boolean text, the delay and where the files live.
 #include "settings/places.h"
 #include "settings/play_options.h"
+#include "settings/text.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -194,6 +196,36 @@ TEST(Places, FilesLiveBesideTheProgramOrInTheUsersConfiguration) {
     for (const auto& c : cases)
         EXPECT_EQ(settings::filesFolder(c.program, c.writable, c.xdgConfigHome, c.home), c.expected)
             << c.program << " " << c.xdgConfigHome;
+}
+
+// What a settings file beside the program allows: the encodings the rules read and write, or why
+// not.
+TEST(Places, ASettingsFileSaysWhyItsOptionsCannotBeKeptThere) {
+    testsupport::TempDir dir;
+    const struct {
+        const char* what;
+        std::optional<std::string> bytes; // none: missing; empty: a folder by that name
+        settings::SettingsFile expected;
+    } cases[] = {
+        {"missing", std::nullopt, {}},
+        {"ANSI or UTF-8", "[mIRC]\r\nnick=n\r\n", {true, std::nullopt, true}},
+        {"UTF-16LE", std::string("\xFF\xFE[\0", 4), {true, std::nullopt, true}},
+        {"UTF-16BE",
+         std::string("\xFE\xFF\0[", 4),
+         {true, "он в кодировке UTF-16BE, а её Tunelark не читает и не пишет", false}},
+        {"a folder", "", {true, "это папка, а не файл", false}},
+    };
+    for (const auto& c : cases) {
+        const std::filesystem::path file = dir.path() / c.what / "mirc.ini";
+        std::filesystem::create_directories(c.bytes && c.bytes->empty() ? file
+                                                                        : file.parent_path());
+        if (c.bytes && !c.bytes->empty())
+            testsupport::put(file, *c.bytes);
+        const settings::SettingsFile seen = settings::checkSettingsFile(text::utf8Of(file));
+        EXPECT_EQ(seen.present, c.expected.present) << c.what;
+        EXPECT_EQ(seen.whyNotKept, c.expected.whyNotKept) << c.what;
+        EXPECT_EQ(seen.readable, c.expected.readable) << c.what;
+    }
 }
 
 } // namespace

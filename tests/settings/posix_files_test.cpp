@@ -1,6 +1,7 @@
 // What only POSIX files can do to the settings file and the song file: permissions, owners,
 // links, pipes and devices, and a reader while the file is replaced.
 #include "settings/ini.h"
+#include "settings/places.h"
 #include "settings/profile_file.h"
 #include "settings/replace_file.h"
 
@@ -107,6 +108,8 @@ const ReplaceCase kReplaceCases[] = {
      false, false, 0444},
     {"a link to another user's file is not followed", kRewrite, ReplaceCase::LinkToOthers, false,
      false, 0644},
+    {"a link to another user's settings file is not followed", kKeep, ReplaceCase::LinkToOthers,
+     false, false, 0644},
     {"missing folder not made", kKeep, ReplaceCase::NoFolder, false, false},
     {"missing folder not made when ours", kRewrite, ReplaceCase::NoFolder, false, false},
 };
@@ -229,6 +232,38 @@ TEST_P(LinkedSettingsFile, ReadsAsDefaultsAtOnceAndStaysALink) {
         << "the settings file was waited on";
     EXPECT_EQ(readDone.get(), "False");
     EXPECT_EQ(fs::read_symlink(ini), target) << "the link was replaced";
+}
+
+// A settings file that is a link: why the options cannot be kept through it, if they cannot.
+TEST_F(ProfileFile, ALinkedSettingsFileSaysWhyItsOptionsCannotBeKeptThere) {
+    fs::create_directory(dir / "folder");
+    put(dir / "nobodys.ini", kForeign);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown((dir / "nobodys.ini").c_str(), 65534, 65534), 0);
+    }
+    const struct {
+        fs::path target;
+        std::optional<std::string> why;
+        bool readable;
+    } cases[] = {
+        {"/dev/null", "это не обычный файл", false},
+        {dir / "folder", "это папка, а не файл", false},
+        {"gone/mirc.ini", "это ссылка на gone/mirc.ini, а такого файла нет", false},
+        {"folder/mirc.ini", std::nullopt, false}, // made there at the first write
+        {dir / "nobodys.ini",
+         root ? std::optional<std::string>("это ссылка на файл другого пользователя")
+              : std::nullopt,
+         true},
+    };
+    for (const auto& c : cases) {
+        fs::remove(ini);
+        fs::create_symlink(c.target, ini);
+        const settings::SettingsFile file = settings::checkSettingsFile(ini.string());
+        EXPECT_TRUE(file.present) << c.target;
+        EXPECT_EQ(file.whyNotKept, c.why) << c.target;
+        EXPECT_EQ(file.readable, c.readable) << c.target;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(PipeOrDevice, LinkedSettingsFile, testing::Values("pipe", "/dev/zero"),
