@@ -24,13 +24,35 @@ void Announcer::setDelay(int64_t delayMs) {
     m_delay = AnnounceDelay(delayMs);
 }
 
+// The fields and the song files follow every start at once; only a line waits while another is
+// out, and then only for the latest start, while it still plays.
 Announcer::Step Announcer::started(const playback::Track& track, bool afterPause,
                                    const Moment& now) {
-    m_pending = Start{track, afterPause, now.wall};
-    return capture(now);
+    Step step;
+    m_due = false;
+    if (track.empty())
+        return finish(step, now); // over before it could be looked at: the fields keep theirs
+    Start start{track, afterPause, now.wall};
+    const bool resumed = afterPause && m_shown && playback::sameTrack(m_shown->track, track);
+    if (resumed)
+        start.at = m_shown->at;
+    if (!m_options.autoPrint) {
+        m_delay.ended();
+    } else {
+        m_toAnnounce = track;
+        if (m_delay.started(now.steadyMs, resumed).announce) {
+            if (m_lineOut)
+                m_due = true;
+            else
+                handOut(track, step);
+        }
+    }
+    show(std::move(start), step);
+    return finish(step, now);
 }
 
 Announcer::Step Announcer::paused(const std::string& currentSource, const Moment& now) {
+    m_due = false; // a line waiting is for a track that plays
     m_delay.paused(now.steadyMs);
     // The pause of the track shown: JSON readers see it paused.
     if (m_options.jsonFile && m_shown && currentSource == m_shown->track.sourceURL &&
@@ -72,38 +94,11 @@ Announcer::Step Announcer::lineDone(const Moment& now) {
     return capture(now);
 }
 
-// Takes the start waiting, if any, and then the line whose delay is over.
+// Hands out the line that came due while another was out, or whose delay is over.
 Announcer::Step Announcer::capture(const Moment& now) {
     Step step;
-    if (m_lineOut)
-        return finish(step, now);
-    if (m_pending) {
-        Start start = std::move(*m_pending);
-        m_pending.reset();
-        if (start.track.empty())
-            return capture(now); // over before it could be looked at: the fields keep theirs
-        const bool resumed =
-            start.afterPause && m_shown && playback::sameTrack(m_shown->track, start.track);
-        if (resumed)
-            start.at = m_shown->at;
-        m_due = false;
-        if (!m_options.autoPrint) {
-            m_delay.ended();
-        } else {
-            m_toAnnounce = start.track;
-            if (m_delay.started(now.steadyMs, resumed).announce) {
-                // No delay: told at once. The track is taken first, so the fields and the
-                // files do not wait on a slow client or its box.
-                handOut(start.track, step);
-            }
-        }
-        show(std::move(start), step);
-    }
-    if (m_due) {
-        m_due = false;
-        if (m_options.autoPrint)
-            handOut(m_toAnnounce, step);
-    }
+    if (!m_lineOut && std::exchange(m_due, false) && m_options.autoPrint)
+        handOut(m_toAnnounce, step);
     return finish(step, now);
 }
 

@@ -4,8 +4,9 @@
 // and when its line goes to the IRC client (automatic announcement, the delay, pause and skip,
 // the line told by hand). It takes the time from its caller and never shows a box itself: the
 // player hands a line to the client after the call returns and tells it when that is over, so
-// nothing re-enters. While a line is out (the client is slow, or its "not found" box is up),
-// starts wait, and only the latest of them is still playing, so only it is taken.
+// nothing re-enters. While a line is out (the client is slow, or its "not found" box is up), the
+// fields and the song files still follow every start; only the next line waits, and then it is
+// told only for the latest start, and only while that still plays.
 
 #include "announce/announce_delay.h"
 #include "announce/format.h"
@@ -84,11 +85,10 @@ private:
     std::string m_jsonFile;
     AnnounceDelay m_delay;
 
-    std::optional<Start> m_pending;          // a start not yet taken
     std::optional<Start> m_shown;            // the start the fields show
     std::optional<playback::Track> m_byHand; // told by hand; its line is out
     playback::Track m_toAnnounce;            // the track the delay waits for
-    bool m_due = false;                      // its time came while a line was out
+    bool m_due = false;                      // its line is to go out once none is out
     bool m_lineOut = false;
 };
 

@@ -1,5 +1,5 @@
 // What each start of play brings, event by event: the line to the client, the fields, the song
-// files, the delay, and the "client missing" box holding later starts until it is closed.
+// files, the delay, and the "client missing" box holding the next line until it is closed.
 #include "announce/announcer.h"
 
 #include "support/case_name.h"
@@ -181,26 +181,35 @@ const Case kCases[] = {
      kAutoDelay,
      {{0, 's', 'A'}, {1000, 'a'}},
      {"0 txt A", "0 show A"}},
-    {"while the box is up later starts wait, and only the latest is taken when it closes",
+    {"under the box every start is shown at once, and only the latest told when it closes",
      kAuto,
      {{0, 'm'}, {0, 's', 'A'}, {100, 's', 'B'}, {200, 's', 'C'}, {300, 'c'}, {300, 'k'}},
-     {"0 txt A", "0 show A", "0 line A", "300 txt C", "300 show C", "300 line C"}},
+     {"0 txt A", "0 show A", "0 line A", "100 txt B", "100 show B", "200 txt C", "200 show C",
+      "300 line C"}},
     {"with the client still missing the latest start has a box of its own",
      kAuto,
      {{0, 'm'}, {0, 's', 'A'}, {100, 's', 'B'}, {300, 'k'}, {400, 'k'}},
-     {"0 txt A", "0 show A", "0 line A", "300 txt B", "300 show B", "300 line B"}},
-    {"a start over while the box is up leaves the fields as they were",
+     {"0 txt A", "0 show A", "0 line A", "100 txt B", "100 show B", "300 line B"}},
+    {"stopped under the box: nothing is told when it closes",
+     kAuto,
+     {{0, 'm'}, {0, 's', 'A'}, {100, 's', 'B'}, {200, 'e'}, {300, 'k'}},
+     {"0 txt A", "0 show A", "0 line A", "100 txt B", "100 show B"}},
+    {"paused under the box: nothing is told when it closes",
+     kAuto,
+     {{0, 'm'}, {0, 's', 'A'}, {100, 's', 'B'}, {200, 'p'}, {300, 'k'}},
+     {"0 txt A", "0 show A", "0 line A", "100 txt B", "100 show B"}},
+    {"moved on under the box, before the next start was looked at: nothing is told",
      kAuto,
      {{0, 'm'}, {0, 's', 'A'}, {100, 's', 'B'}, {200, 'x'}, {300, 'k'}},
-     {"0 txt A", "0 show A", "0 line A"}},
+     {"0 txt A", "0 show A", "0 line A", "100 txt B", "100 show B"}},
     {"told by hand while the delay runs out under the box: the delay's line never follows",
      kAutoDelay,
      {{0, 's', 'A'}, {500, 'm'}, {500, 'h'}, {2500, 'c'}, {2500, 'k'}},
      {"0 txt A", "0 show A", "500 line A"}},
-    {"the delay's line under its own box holds a later start until OK",
+    {"under the delay's box a later start is shown at once and told after its own delay",
      kAutoDelay,
      {{0, 'm'}, {0, 's', 'A'}, {2500, 's', 'B'}, {2600, 'c'}, {3000, 'k'}},
-     {"0 txt A", "0 show A", "2000 line A", "3000 txt B", "3000 show B", "5000 line B"}},
+     {"0 txt A", "0 show A", "2000 line A", "2500 txt B", "2500 show B", "4500 line B"}},
 };
 
 class AnnouncerTable : public testing::TestWithParam<Case> {};

@@ -289,8 +289,9 @@ TEST_F(Player, TheDesktopSeesTheTrackTheEngineLastStartedOrLoaded) {
     EXPECT_EQ(listener.changes, 4);
 }
 
-// The box's own event loop brings more starts; once it is closed only the latest is taken.
-TEST_F(Player, AMissingClientIsToldOnceAndTheStartsUnderItsBoxWait) {
+// The box's own event loop brings more starts: each is shown and written at once, and once the
+// box is closed only the latest is told.
+TEST_F(Player, AMissingClientIsToldOnceAndOnlyTheLinesUnderItsBoxWait) {
     load("[Tunelark]\r\nAutoPrint=True\r\n");
     Listener listener;
     player.setListener(&listener);
@@ -300,7 +301,9 @@ TEST_F(Player, AMissingClientIsToldOnceAndTheStartsUnderItsBoxWait) {
         EXPECT_EQ(player.playState(), psPlaying) << "the box does not stop the track";
         start(track("second"));
         start(track("third"));
-        EXPECT_EQ(view.texts[2], "first") << "taken before its line went out; the rest wait";
+        EXPECT_EQ(view.texts[2], "third") << "the fields follow every start";
+        EXPECT_NE(bytesOf(text::pathOf(player.FN)).find("third"), std::string::npos);
+        EXPECT_EQ(link.lines.size(), 1u) << "the lines wait";
         link.accept = true;
     };
     start(track("first"));
