@@ -68,7 +68,14 @@ struct Program : ::testing::Test {
 
 TEST_F(Program, ALaterStartHandsItsFileToTheFirstAndEnds) {
     startFirst("[Tunelark]\r\nAutoStart=True\r\n", {media(u"beep0.ogg"_s)});
-    const auto title = [&] { return playerctl({u"metadata"_s, u"title"_s}); };
+    // The song file keeps each title once its short track is over, as the desktop's view does
+    // not: a loaded machine may look only after that.
+    const auto title = [&] {
+        QFile song(dir.filePath(u"SongName.txt"_s));
+        return song.open(QIODevice::ReadOnly)
+                   ? QString::fromUtf8(song.readAll()).section(u"\r\n"_s, 1, 1)
+                   : QString();
+    };
     EXPECT_TRUE(waitUntil([&] { return title() == u"beep0"_s; })) << "its own file";
     const struct {
         QString argument, from, title;
