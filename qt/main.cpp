@@ -22,6 +22,8 @@ int main(int argc, char* argv[]) {
     window.show();
     closeOnEndRequests(window);
     window.openNamed(files);
+    if (!claim.alone.isEmpty())
+        window.tellLater(claim.alone);
     claim.first->onOpen([&window](const QStringList& handed) {
         window.openNamed(handed);
         window.showNormal();

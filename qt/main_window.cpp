@@ -281,6 +281,10 @@ void Main::openNamed(const QStringList& files) {
         m_player->Form_OLEDragDrop(coreText(files.first()));
 }
 
+void Main::tellLater(const QString& text) {
+    QTimer::singleShot(0, this, [this, text] { messageBox(coreText(text)); });
+}
+
 void Main::dragEnterEvent(QDragEnterEvent* event) {
     dragMoveEvent(event);
 }

@@ -42,6 +42,8 @@ public:
     void fOpenFile(const QString& FileName);
     // Files named at start, or handed over by a later start: the first opens, as a drop does.
     void openNamed(const QStringList& files);
+    // Says something of the program's own in its box, once the window is up.
+    void tellLater(const QString& text);
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -17,12 +17,16 @@ public:
 };
 
 struct Claim {
-    std::unique_ptr<FirstCopy> first; // set: this start is the first copy, and goes on
+    std::unique_ptr<FirstCopy> first; // set: this start goes on as a player, with its files
     bool handed = false;              // else: whether its files reached the first copy
+    // Set when this start goes on beside a first copy that did not answer: why, for the user.
+    QString alone = {};
 };
 
 // Takes the first copy's place, or hands files (absolute paths) to the copy that holds it.
-// Where no other copy can be reached at all (no session bus), every start is a first.
+// Where no other copy can be reached at all (no session bus), every start is a first; where
+// the first copy does not answer within a moment (stopped, or hung), this start goes on beside
+// it rather than lose its files.
 Claim claimFirstCopy(const QStringList& files);
 
 // The files a start names: paths, absolute or against currentFolder, and file:// addresses

@@ -16,7 +16,9 @@ namespace {
 const QString kService = u"org.tunelark.Player"_s;
 const QString kPath = u"/org/tunelark/Player"_s;
 const QString kInterface = u"org.tunelark.Player"_s;
-constexpr int kHandTimeoutMs = 10000;
+// A copy that is running answers at once, even while it opens a long list; one that is stopped
+// or hung never does, and the user is not kept waiting for it.
+constexpr int kHandTimeoutMs = 1200;
 
 class BusCopy final : public QObject, public FirstCopy {
     Q_OBJECT
@@ -69,14 +71,23 @@ private:
     QList<QStringList> m_waiting; // handed over before the window was there
 };
 
-// Empty when the running copy took the files; else why not.
-QString handOver(QDBusConnection& bus, const QStringList& files) {
+struct Handed {
+    bool taken = false;
+    bool silent = false; // the running copy gave no answer in time
+    QString why = {};
+};
+
+Handed handOver(QDBusConnection& bus, const QStringList& files) {
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, u"Open"_s);
     call << files;
     const QDBusMessage answer = bus.call(call, QDBus::Block, kHandTimeoutMs);
     if (answer.type() == QDBusMessage::ReplyMessage)
-        return {};
-    return answer.errorMessage().isEmpty() ? u"no answer"_s : answer.errorMessage();
+        return {true};
+    const QString name = answer.errorName();
+    return {false,
+            name == u"org.freedesktop.DBus.Error.NoReply"_s ||
+                name == u"org.freedesktop.DBus.Error.Timeout"_s,
+            answer.errorMessage().isEmpty() ? u"no answer"_s : answer.errorMessage()};
 }
 
 } // namespace
@@ -94,9 +105,18 @@ Claim claimFirstCopy(const QStringList& files) {
             return {std::move(copy)};
         const QDBusReply<bool> taken = names->isServiceRegistered(kService);
         if (taken.isValid() && taken.value()) {
-            refused = handOver(bus, files);
-            if (refused.isEmpty())
+            const Handed handed = handOver(bus, files);
+            if (handed.taken)
                 return {nullptr, true};
+            refused = handed.why;
+            if (handed.silent) {
+                // Asking again would only wait as long again: the files open here instead.
+                QTextStream(stderr) << "Tunelark: the running copy does not answer (" << refused
+                                    << "): this one plays instead\n";
+                return {
+                    std::make_unique<BusCopy>(bus), false,
+                    u"Tunelark уже запущен, но не отвечает, поэтому файлы открыты в этом окне."_s};
+            }
         }
     }
     const QDBusReply<bool> taken = names->isServiceRegistered(kService);

@@ -7,12 +7,14 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QUrl>
 
 #include <csignal>
+#include <cstdio>
 
 using namespace Qt::Literals::StringLiterals;
 using testsupport::media;
@@ -92,6 +94,34 @@ TEST_F(Program, ALaterStartHandsItsFileToTheFirstAndEnds) {
         EXPECT_TRUE(later.exitStatus() == QProcess::NormalExit && later.exitCode() == 0);
         EXPECT_TRUE(waitUntil([&] { return title() == c.title; })) << title().toStdString();
     }
+}
+
+// A first copy that is stopped answers nothing: a later start soon gives up on it, says why, and
+// plays its file itself.
+TEST_F(Program, ALaterStartBesideAStoppedFirstCopyPlaysItsFileItself) {
+    startFirst("[Tunelark]\r\nAutoStart=True\r\n");
+    ASSERT_EQ(::kill(pid_t(first.processId()), SIGSTOP), 0);
+    QProcess later;
+    QElapsedTimer since;
+    since.start();
+    start(later, exe, {media(u"almost-minute.ogg"_s)});
+    const auto said = [&] { return later.readAllStandardError(); };
+    QByteArray stderrText;
+    EXPECT_TRUE(waitUntil([&] {
+        stderrText += said();
+        return stderrText.contains("does not answer");
+    })) << stderrText.toStdString();
+    std::printf("gave up on the stopped copy after %lld ms\n", since.elapsed());
+    const auto song = [&] {
+        QFile f(dir.filePath(u"SongName.txt"_s));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    EXPECT_TRUE(waitUntil([&] { return song().contains("almost-minute"); }))
+        << song().toStdString();
+    EXPECT_EQ(later.state(), QProcess::Running) << "it plays on";
+    ::kill(pid_t(first.processId()), SIGCONT);
+    later.kill();
+    later.waitForFinished(5000);
 }
 
 TEST_F(Program, EndRequestsSaveTheOptionsWhereTheyAreKept) {
