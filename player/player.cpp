@@ -262,7 +262,8 @@ void Player::perform(announce::Announcer::Step step) {
             for (int i = 0; i < 5; ++i)
                 m_view.setText(i, *fields[i]);
         }
-        if (!step.line)
+        // Once the program is ending, a line held until now is dropped: no client is waited on.
+        if (!step.line || m_unloaded)
             return;
         SL = *step.line;
         SendToMirc(SL);

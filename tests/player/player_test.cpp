@@ -313,6 +313,18 @@ TEST_F(Player, AMissingClientIsToldOnceAndOnlyTheLinesUnderItsBoxWait) {
     EXPECT_EQ(view.texts[2], "third");
 }
 
+// The program is told to end while the box is up: the line held under it is dropped.
+TEST_F(Player, AnEndUnderTheBoxDropsTheLineHeldThere) {
+    load("[Tunelark]\r\nAutoPrint=True\r\n");
+    link.accept = false;
+    view.whileBoxIsUp = [&] {
+        start(track("second"));
+        player.Form_Unload();
+    };
+    start(track("first"));
+    EXPECT_EQ(link.lines, std::vector<std::string>{"/me слушает Ария - first [00:05]"});
+}
+
 TEST_F(Player, TheDelaysTimerBringsTheLineAndWritingByHandGoesAtOnce) {
     load("[Tunelark]\r\nAutoPrint=True\r\nAnnounceDelay=2\r\n");
     player.mnPrintSongName_Click(); // nothing loaded: nothing told
