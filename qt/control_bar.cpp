@@ -94,6 +94,14 @@ TimeTexts timeTexts(const Transport& state) {
             state.loaded ? qtText(playback::durationText(state.duration)) : QString()};
 }
 
+namespace {
+
+QString spokenTime(const QString& name, const QString& time) {
+    return time.isEmpty() ? name : name + u' ' + time;
+}
+
+} // namespace
+
 bool canSeek(const Transport& state) {
     return state.loaded && state.seekable && state.duration.has_value();
 }
@@ -129,10 +137,11 @@ ControlBar::ControlBar(QWidget* parent) : QWidget(parent) {
     m_position->setSingleStep(5);
     m_position->setPageStep(30);
     m_position->setEnabled(false);
-    // A drag seeks once, where it is let go; a click or a key seeks at once.
+    // A drag seeks once, where it is let go; a click, a key or a screen reader setting the value
+    // seeks at once. The engine's own moves of the slider are made with its signals blocked.
     connect(m_position, &QSlider::sliderReleased, this, &ControlBar::seekToSlider);
-    connect(m_position, &QSlider::actionTriggered, this, [this](int action) {
-        if (action != QAbstractSlider::SliderMove)
+    connect(m_position, &QSlider::valueChanged, this, [this] {
+        if (!m_position->isSliderDown())
             seekToSlider();
     });
 
@@ -217,20 +226,24 @@ void ControlBar::seekToSlider() {
 void ControlBar::setState(const Transport& state) {
     const Transport was = std::exchange(m_state, state);
     const TimeTexts times = timeTexts(state);
-    if (m_elapsed->text() != times.elapsed)
+    // A screen reader reads a label by its name: the name carries the time with it.
+    if (m_elapsed->text() != times.elapsed) {
         m_elapsed->setText(times.elapsed);
-    if (m_total->text() != times.total)
+        m_elapsed->setAccessibleName(spokenTime(QStringLiteral("Прошло"), times.elapsed));
+    }
+    if (m_total->text() != times.total) {
         m_total->setText(times.total);
+        m_total->setAccessibleName(spokenTime(QStringLiteral("Длительность"), times.total));
+    }
 
     const bool seekable = canSeek(state);
     m_position->setEnabled(seekable);
     const int length = seekable ? int(std::ceil(*state.duration)) : 0;
+    const QSignalBlocker quiet(m_position); // a shorter length moves the value too
     if (m_position->maximum() != length)
         m_position->setMaximum(length);
-    if (!m_position->isSliderDown()) {
-        const QSignalBlocker quiet(m_position);
+    if (!m_position->isSliderDown())
         m_position->setValue(seekable ? int(state.position) : 0);
-    }
 
     if (playing(state) != playing(was)) {
         const QString name =

@@ -180,7 +180,7 @@ TEST_F(Window, BarControlsAreFoundByRoleAndRussianName) {
         {u"Позиция"_s, QAccessible::Slider},         {u"Предыдущая"_s, QAccessible::Button},
         {u"Воспроизведение"_s, QAccessible::Button}, {u"Остановить"_s, QAccessible::Button},
         {u"Следующая"_s, QAccessible::Button},       {u"Без звука"_s, QAccessible::CheckBox},
-        {u"Громкость"_s, QAccessible::Slider},       {u"Прошло"_s, QAccessible::StaticText},
+        {u"Громкость"_s, QAccessible::Slider},       {u"Прошло 00:00"_s, QAccessible::StaticText},
         {u"Длительность"_s, QAccessible::StaticText}};
     const QRegularExpression russian(u"^[А-Яа-яЁё]"_s);
     for (const auto& [name, role] : controls) {
@@ -257,6 +257,40 @@ TEST_F(Window, BarDrivesTheEngineAndFollowsIt) {
         return volume->value() == 80;
     })) << volume->value();
     QDBusConnection::disconnectFromBus(u"probe"_s);
+}
+
+// What a screen reader reads of the bar and does with it: the times by their labels' names, and
+// a value set on the position slider seeks, as a drag does.
+TEST_F(Window, AScreenReaderHearsTheTimesAndSeeksWithTheSlider) {
+    auto m = open();
+    m->show();
+    MpvEngine& engine = A::engine(*m);
+    QWidget* bar = A::bar(*m);
+    auto* play = bar->findChild<QAbstractButton*>(u"play"_s);
+    auto* position = bar->findChild<QSlider*>(u"position"_s);
+    auto* elapsed = bar->findChild<QLabel*>(u"elapsed"_s);
+    auto* total = bar->findChild<QLabel*>(u"total"_s);
+    ASSERT_TRUE(play && position && elapsed && total);
+    const auto name = [](QWidget* w) {
+        return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+    };
+    testsupport::EngineTap tap(engine);
+    m->fOpenFile(testsupport::media(u"almost-minute.ogg"_s));
+    play->click();
+    ASSERT_TRUE(tap.waitFor(playback::psPlaying));
+    play->click();
+    ASSERT_TRUE(tap.waitFor(playback::psPaused));
+    EXPECT_EQ(name(total), u"Длительность 00:59"_s);
+
+    QAccessibleInterface* slider = QAccessible::queryAccessibleInterface(position);
+    ASSERT_TRUE(slider && slider->valueInterface());
+    slider->valueInterface()->setCurrentValue(40);
+    EXPECT_TRUE(waitUntil([&] { return std::abs(engine.position() - 40) < 1; }))
+        << engine.position();
+    // The engine may land a hair before the second asked for.
+    EXPECT_TRUE(waitUntil([&] {
+        return name(elapsed) == u"Прошло 00:40"_s || name(elapsed) == u"Прошло 00:39"_s;
+    })) << name(elapsed).toStdString();
 }
 
 TEST_F(Window, StoredOptionsCheckTheirMenuItems) {
