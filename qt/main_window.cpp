@@ -1,5 +1,6 @@
 #include "qt/main_window.h"
 
+#include "player/handover.h"
 #include "qt/control_bar.h"
 #include "qt/desktop_control.h"
 #include "qt/irc_link_linux.h"
@@ -276,9 +277,14 @@ void Main::fOpenFile(const QString& FileName) {
     m_player->fOpenFile(coreText(FileName));
 }
 
+// Any program on the session bus may hand files over: what can name no file is refused.
 void Main::openNamed(const QStringList& files) {
-    if (!files.isEmpty())
-        m_player->Form_OLEDragDrop(coreText(files.first()));
+    if (files.isEmpty())
+        return;
+    const QString& first = files.first();
+    if (const auto file = player::firstHandedFile(
+            {reinterpret_cast<const char16_t*>(first.utf16()), std::size_t(first.size())}))
+        m_player->Form_OLEDragDrop(*file);
 }
 
 void Main::tellLater(const QString& text) {

@@ -1,5 +1,6 @@
 #include "win32/main_window.h"
 
+#include "player/handover.h"
 #include "win32/input_box.h"
 #include "win32/wide.h"
 
@@ -387,32 +388,20 @@ void Main::dropped(HDROP drop) {
         m_player->Form_OLEDragDrop(utf8(file));
 }
 
-// A second copy's files: the first is opened, as with a drop. Any program may send this, so
-// what no file name can be is refused: longer than the system's longest path, or holding a
-// control character or half of a surrogate pair.
+// A second copy's files: the first is opened, as with a drop, unless it can name no file: any
+// program may send this.
 void Main::copied(const COPYDATASTRUCT& data) {
     if (data.dwData != kOpenFilesData || !data.lpData || data.cbData < sizeof(wchar_t))
         return;
-    const std::wstring_view files(static_cast<const wchar_t*>(data.lpData),
-                                  data.cbData / sizeof(wchar_t));
-    const std::wstring_view first =
-        files.substr(0, std::min<std::size_t>(files.find(L'\0'), 32768));
-    if (first.size() > 32767)
+    const auto first = player::firstHandedFile(
+        {static_cast<const char16_t*>(data.lpData), data.cbData / sizeof(char16_t)});
+    if (!first)
         return;
-    for (std::size_t i = 0; i < first.size(); ++i) {
-        const wchar_t c = first[i];
-        const bool high = c >= 0xD800 && c < 0xDC00;
-        const bool low = c >= 0xDC00 && c < 0xE000;
-        if (c < 0x20 || c == 0x7F || low ||
-            (high && (i + 1 == first.size() || first[i + 1] < 0xDC00 || first[i + 1] >= 0xE000)))
-            return;
-        i += high; // the pair's second half
-    }
     if (IsIconic(m_window))
         ShowWindow(m_window, SW_RESTORE);
     SetForegroundWindow(m_window);
-    if (m_player && !first.empty())
-        m_player->Form_OLEDragDrop(utf8(first));
+    if (m_player)
+        m_player->Form_OLEDragDrop(*first);
 }
 
 // What the player shows
