@@ -127,7 +127,7 @@ std::vector<ListEntry> parseM3u(std::string_view text, const std::string& folder
                 const std::size_t comma = line.find(',');
                 title = comma == std::string::npos
                             ? std::string()
-                            : text::trimmed(std::string_view(line).substr(comma + 1));
+                            : text::trimmed(blankControls(line.substr(comma + 1)));
             }
             return;
         }
@@ -171,7 +171,11 @@ std::vector<ListEntry> parsePls(std::string_view text, const std::string& folder
         if (!title || (byNumber.size() >= kMaxListEntries && !byNumber.contains(*title)))
             return;
         std::string value = text::trimmed(std::string_view(line).substr(equals + 1));
-        (file ? byNumber[*file].url : byNumber[*title].title) = std::move(value);
+        // A title is shown and told: no control character of a stranger's list reaches either.
+        if (file)
+            byNumber[*file].url = std::move(value);
+        else
+            byNumber[*title].title = text::trimmed(blankControls(std::move(value)));
     });
     std::vector<ListEntry> entries;
     for (auto& [number, entry] : byNumber) {

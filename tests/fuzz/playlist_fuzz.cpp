@@ -2,11 +2,13 @@
 // Input: a byte choosing the kind (.m3u, .m3u8 or .pls) and the folder the list is in (none, a
 // path, a Windows path), then the list's bytes.
 // Invariants: no more entries than the bound; each entry's address and title are valid UTF-8 on
-// one line, without a NUL; an entry without a scheme is a whole path, made so against the
-// folder when there is one.
+// one line, without a NUL, and a title without any control character; an entry without a scheme
+// is a whole path, made so against the folder when there is one.
 #include "playback/playlist_file.h"
 #include "settings/text.h"
 #include "tests/fuzz/fuzz_input.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -37,6 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(!entry.url.empty());
         FUZZ_CHECK(oneLine(entry.url));
         FUZZ_CHECK(oneLine(entry.title));
+        FUZZ_CHECK(std::none_of(entry.title.begin(), entry.title.end(), [](char c) {
+            return static_cast<unsigned char>(c) < 0x20 || c == '\x7f';
+        }));
         if (playback::schemeOf(entry.url).empty() && folder.starts_with('/'))
             FUZZ_CHECK(whole(entry.url));
     }

@@ -106,6 +106,10 @@ const ParseCase kParses[] = {
      ListKind::M3u,
      std::string("a.mp3\r\nb\0.mp3\rc.mp3\n\r\n \t \n  d.mp3  ", 35),
      {native("/music/a.mp3|"), native("/music/c.mp3|"), native("/music/d.mp3|")}},
+    {"control characters in a title become blanks",
+     ListKind::Pls,
+     std::string("[playlist]\nFile1=a.mp3\nTitle1=A\0B\x1b[31mC\x7f\n", 45),
+     {native("/music/a.mp3|A B [31mC")}},
 };
 
 class ParseTable : public testing::TestWithParam<ParseCase> {};
