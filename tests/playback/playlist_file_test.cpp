@@ -108,7 +108,7 @@ const ParseCase kParses[] = {
      {native("/music/a.mp3|"), native("/music/c.mp3|"), native("/music/d.mp3|")}},
     {"control characters in a title become blanks",
      ListKind::Pls,
-     std::string("[playlist]\nFile1=a.mp3\nTitle1=A\0B\x1b[31mC\x7f\n", 45),
+     std::string("[playlist]\nFile1=a.mp3\nTitle1=A\0B\x1b[31mC\x7f\n", 41),
      {native("/music/a.mp3|A B [31mC")}},
 };
 
