@@ -284,14 +284,19 @@ void ControlEngine::step(int by, bool fromEnd) {
     playEntry(index);
 }
 
-void ControlEngine::playAtRandom(bool fromEnd) {
-    const int64_t ended = m_current >= 0 ? m_entries[std::size_t(m_current)].id : -1;
+// The pass's next entry; with Repeat on, a new pass starts when this one is over, never with
+// the entry playing.
+std::optional<int64_t> ControlEngine::nextOfThePass() {
     auto next = m_pass.next(m_rng);
     if (!next && m_loop && m_pass.anyLoaded()) {
         m_pass.newPass();
-        next = m_pass.next(m_rng, ended);
+        next = m_pass.next(m_rng, m_current >= 0 ? m_entries[std::size_t(m_current)].id : -1);
     }
-    if (next) {
+    return next;
+}
+
+void ControlEngine::playAtRandom(bool fromEnd) {
+    if (const auto next = nextOfThePass()) {
         playEntry(indexOf(*next));
     } else if (fromEnd) {
         if (m_controlList)
@@ -309,11 +314,7 @@ void ControlEngine::stepTheRandomPass(int index) {
     if (count > 2 && index == (m_current + count - 1) % count) {
         chosen = m_pass.previous();
     } else {
-        chosen = m_pass.next(m_rng);
-        if (!chosen && m_loop && m_pass.anyLoaded()) {
-            m_pass.newPass();
-            chosen = m_pass.next(m_rng, m_entries[std::size_t(m_current)].id);
-        }
+        chosen = nextOfThePass();
     }
     if (chosen)
         playEntry(indexOf(*chosen));

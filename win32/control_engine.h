@@ -11,6 +11,7 @@
 
 #include <deque>
 #include <functional>
+#include <optional>
 #include <random>
 
 namespace win32 {
@@ -55,6 +56,7 @@ private:
     void playEntry(int index);
     void open(int index, bool start);
     void step(int by, bool fromEnd);
+    std::optional<int64_t> nextOfThePass();
     void playAtRandom(bool fromEnd);
     void stepTheRandomPass(int index);
     void controlLoops();
