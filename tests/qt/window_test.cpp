@@ -52,6 +52,21 @@ protected:
 
 using A = MainTestAccess;
 
+// The control bar's widgets, by their names.
+struct Bar {
+    explicit Bar(Main& m)
+        : play(A::bar(m)->findChild<QAbstractButton*>(u"play"_s)),
+          mute(A::bar(m)->findChild<QAbstractButton*>(u"mute"_s)),
+          position(A::bar(m)->findChild<QSlider*>(u"position"_s)),
+          volume(A::bar(m)->findChild<QSlider*>(u"volume"_s)),
+          elapsed(A::bar(m)->findChild<QLabel*>(u"elapsed"_s)),
+          total(A::bar(m)->findChild<QLabel*>(u"total"_s)) {}
+    bool found() const { return play && mute && position && volume && elapsed && total; }
+    QAbstractButton *play, *mute;
+    QSlider *position, *volume;
+    QLabel *elapsed, *total;
+};
+
 } // namespace
 
 TEST_F(Window, IsLaidOutAsDesigned) {
@@ -203,14 +218,9 @@ TEST_F(Window, BarDrivesTheEngineAndFollowsIt) {
     auto m = open();
     m->show(); // the desktop's media controls come with the window on the screen
     MpvEngine& engine = A::engine(*m);
-    QWidget* bar = A::bar(*m);
-    auto* play = bar->findChild<QAbstractButton*>(u"play"_s);
-    auto* mute = bar->findChild<QAbstractButton*>(u"mute"_s);
-    auto* position = bar->findChild<QSlider*>(u"position"_s);
-    auto* volume = bar->findChild<QSlider*>(u"volume"_s);
-    auto* elapsed = bar->findChild<QLabel*>(u"elapsed"_s);
-    auto* total = bar->findChild<QLabel*>(u"total"_s);
-    ASSERT_TRUE(play && mute && position && volume && elapsed && total);
+    const Bar bar(*m);
+    ASSERT_TRUE(bar.found());
+    auto [play, mute, position, volume, elapsed, total] = bar;
     EXPECT_EQ(volume->value(), 50);
     EXPECT_FALSE(position->isEnabled()) << "nothing to seek in";
 
@@ -265,12 +275,9 @@ TEST_F(Window, AScreenReaderHearsTheTimesAndSeeksWithTheSlider) {
     auto m = open();
     m->show();
     MpvEngine& engine = A::engine(*m);
-    QWidget* bar = A::bar(*m);
-    auto* play = bar->findChild<QAbstractButton*>(u"play"_s);
-    auto* position = bar->findChild<QSlider*>(u"position"_s);
-    auto* elapsed = bar->findChild<QLabel*>(u"elapsed"_s);
-    auto* total = bar->findChild<QLabel*>(u"total"_s);
-    ASSERT_TRUE(play && position && elapsed && total);
+    const Bar bar(*m);
+    ASSERT_TRUE(bar.found());
+    auto [play, mute, position, volume, elapsed, total] = bar;
     const auto name = [](QWidget* w) {
         return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
     };
