@@ -2,7 +2,7 @@
 
 #include "announce/song_file.h"
 #include "settings/replace_file.h"
-#include "settings/text.h"
+#include "text/text.h"
 
 #include <utility>
 

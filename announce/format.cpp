@@ -1,7 +1,7 @@
 #include "announce/format.h"
 
 #include "announce/irc_link.h"
-#include "settings/text.h"
+#include "text/text.h"
 
 #include <array>
 #include <cstdint>

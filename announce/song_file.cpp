@@ -1,7 +1,7 @@
 #include "announce/song_file.h"
 
 #include "settings/code_page.h"
-#include "settings/text.h"
+#include "text/text.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "playback/list_paths.h"
 
-#include "settings/text.h"
+#include "text/text.h"
 
 #include <filesystem>
 

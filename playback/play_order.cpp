@@ -1,6 +1,6 @@
 #include "playback/play_order.h"
 
-#include "settings/text.h"
+#include "text/text.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 #include "playback/list_paths.h"
 #include "playback/play_order.h"
 #include "playback/track.h"
-#include "settings/text.h"
+#include "text/text.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "playback/track.h"
 
-#include "settings/text.h"
+#include "text/text.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "player/handover.h"
 
-#include "settings/text.h"
+#include "text/text.h"
 
 #include <algorithm>
 

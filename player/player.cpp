@@ -2,7 +2,7 @@
 
 #include "playback/play_state.h"
 #include "settings/ini.h"
-#include "settings/text.h"
+#include "text/text.h"
 
 #include <algorithm>
 #include <chrono>

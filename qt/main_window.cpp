@@ -267,7 +267,7 @@ void Main::closeEvent(QCloseEvent* event) {
     // The program ends with its window: a choice still open in the file dialog is dropped, and
     // the engine stops while the player area's native window, which holds its video output,
     // still exists (Qt destroys native windows as the close completes).
-    mOpenSave::CloseOpen();
+    dialogs::CloseOpen();
     WindowsMediaPlayer1->close();
     event->accept();
     QCoreApplication::quit();
@@ -333,7 +333,7 @@ void Main::setChecked(settings::Flag flag, bool on) {
 
 std::string Main::showOpen(const std::string& filter, const std::string& title,
                            const std::string& folder) {
-    return coreText(mOpenSave::ShowOpen(qtText(filter), qtText(title), qtText(folder)));
+    return coreText(dialogs::ShowOpen(qtText(filter), qtText(title), qtText(folder)));
 }
 
 std::optional<std::string> Main::inputBox(const std::string& prompt, const std::string& title,

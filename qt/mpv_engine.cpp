@@ -1,7 +1,7 @@
 #include "qt/mpv_engine.h"
 
 #include "playback/playlist_file.h"
-#include "settings/text.h"
+#include "text/text.h"
 
 #include <mpv/client.h>
 

@@ -4,7 +4,7 @@
 #include <QFileDialog>
 #include <QPointer>
 
-namespace mOpenSave {
+namespace dialogs {
 namespace {
 
 QPointer<QFileDialog> open; // the dialog now up, if any
@@ -51,4 +51,4 @@ void CloseOpen() {
         open->reject();
 }
 
-} // namespace mOpenSave
+} // namespace dialogs

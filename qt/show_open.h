@@ -2,7 +2,8 @@
 
 #include <QString>
 
-namespace mOpenSave {
+// The open-file dialog of the Linux program; the settings file's functions keep their own module.
+namespace dialogs {
 
 // Shows the open-file dialog with a "name|pattern" filter, starting in folder. The dialog has no
 // owner, so the main window stays usable while it is open. Returns the chosen path, or empty
@@ -16,4 +17,4 @@ QString dialogFilter(const QString& filter);
 // Cancels the open-file dialog if one is up, so that ShowOpen returns empty text.
 void CloseOpen();
 
-} // namespace mOpenSave
+} // namespace dialogs

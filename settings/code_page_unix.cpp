@@ -1,6 +1,6 @@
 #include "settings/code_page.h"
 
-#include "settings/text.h"
+#include "text/text.h"
 
 namespace text {
 

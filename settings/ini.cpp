@@ -2,7 +2,7 @@
 
 #include "settings/code_page.h"
 #include "settings/profile_file.h"
-#include "settings/text.h"
+#include "text/text.h"
 
 #include <algorithm>
 

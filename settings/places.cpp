@@ -1,7 +1,7 @@
 #include "settings/places.h"
 
 #include "settings/replace_file.h"
-#include "settings/text.h"
+#include "text/text.h"
 
 #include <fstream>
 

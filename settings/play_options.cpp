@@ -1,6 +1,6 @@
 #include "settings/play_options.h"
 
-#include "settings/text.h"
+#include "text/text.h"
 
 #include <algorithm>
 #include <charconv>

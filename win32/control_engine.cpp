@@ -2,7 +2,7 @@
 
 #include "playback/play_state.h"
 #include "playback/playlist_file.h"
-#include "settings/text.h"
+#include "text/text.h"
 
 #include <algorithm>
 #include <cmath>

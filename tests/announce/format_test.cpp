@@ -1,6 +1,6 @@
 #include "announce/format.h"
 #include "announce/irc_link.h"
-#include "settings/text.h"
+#include "text/text.h"
 
 #include "support/case_name.h"
 

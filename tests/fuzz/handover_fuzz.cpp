@@ -3,8 +3,8 @@
 // Invariants: a name is taken only when it could name a file, and then it is the first name
 // exactly, in valid UTF-8, without a control character; anything else is refused.
 #include "player/handover.h"
-#include "settings/text.h"
 #include "tests/fuzz/fuzz_input.h"
+#include "text/text.h"
 
 #include <algorithm>
 

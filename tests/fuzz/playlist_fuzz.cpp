@@ -5,8 +5,8 @@
 // and its title valid UTF-8 without any control character; an entry without a scheme is a whole
 // path, made so against the folder when there is one.
 #include "playback/playlist_file.h"
-#include "settings/text.h"
 #include "tests/fuzz/fuzz_input.h"
+#include "text/text.h"
 
 #include <algorithm>
 

@@ -2,8 +2,8 @@
 // Boolean text, the delay and where the files live.
 #include "settings/places.h"
 #include "settings/play_options.h"
-#include "settings/text.h"
 #include "support/temp_dir.h"
+#include "text/text.h"
 
 #include <gtest/gtest.h>
 

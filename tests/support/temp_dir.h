@@ -1,6 +1,6 @@
 // A folder of its own for one test, removed with all it holds when the test is over.
 #pragma once
-#include "settings/text.h"
+#include "text/text.h"
 
 #include <chrono>
 #include <filesystem>

@@ -4,7 +4,7 @@
 // cause them, the way the real one does, and lacks what a control may lack (its own list,
 // playItem, tags). It reports to the engine it is given.
 
-#include "settings/text.h"
+#include "text/text.h"
 #include "win32/control_engine.h"
 
 #include <map>

@@ -14,8 +14,9 @@ namespace text {
 std::filesystem::path pathOf(std::string_view utf8);
 std::string utf8Of(const std::filesystem::path& path);
 
-// UTF-16 as UTF-8; a lone surrogate becomes U+FFFD.
+// UTF-16 as UTF-8, and back; a lone surrogate, or an invalid UTF-8 sequence, becomes U+FFFD.
 std::string utf8OfUtf16(std::u16string_view utf16);
+std::u16string utf16Of(std::string_view utf8);
 
 // Without the blanks (space, tab, line breaks, vertical tab, form feed) at either end.
 std::string trimmed(std::string_view text);

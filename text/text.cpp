@@ -1,6 +1,7 @@
-#include "settings/text.h"
+#include "text/text.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace text {
 namespace {
@@ -92,6 +93,32 @@ std::string utf8OfUtf16(std::u16string_view utf16) {
             out += char(0x80 | ((c >> 6) & 0x3F));
             out += char(0x80 | (c & 0x3F));
         }
+    }
+    return out;
+}
+
+std::u16string utf16Of(std::string_view utf8) {
+    std::u16string out;
+    out.reserve(utf8.size());
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        const std::size_t length = sequenceAt(utf8, pos);
+        if (length == 0) {
+            out += char16_t(0xFFFD);
+            ++pos;
+            continue;
+        }
+        const auto byte = [&](std::size_t i) { return char32_t(uint8_t(utf8[pos + i])); };
+        const char32_t lead = byte(0);
+        char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+        for (std::size_t i = 1; i < length; ++i)
+            c = (c << 6) | (byte(i) & 0x3F);
+        if (c < 0x10000) {
+            out += char16_t(c);
+        } else {
+            out += char16_t(0xD800 + ((c - 0x10000) >> 10));
+            out += char16_t(0xDC00 + ((c - 0x10000) & 0x3FF));
+        }
+        pos += length;
     }
     return out;
 }

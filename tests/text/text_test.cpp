@@ -1,5 +1,5 @@
 // Text at the core's edges: paths to and from UTF-8, whatever a name holds.
-#include "settings/text.h"
+#include "text/text.h"
 
 #include <gtest/gtest.h>
 
@@ -39,6 +39,12 @@ TEST(Utf16, LoneSurrogatesBecomeReplacementCharacters) {
               "a\xEF\xBF\xBD"
               "b\xEF\xBF\xBD");
     EXPECT_EQ(text::utf8OfUtf16(std::u16string{char16_t(0xDBFF)}), "\xEF\xBF\xBD");
+}
+
+TEST(Utf16, Utf8BecomesUtf16WithInvalidBytesReplaced) {
+    EXPECT_EQ(text::utf16Of("a\xD0\xAF\xF0\x9F\x8E\xB5"), std::u16string(u"a\u042F\xD83C\xDFB5"));
+    EXPECT_EQ(text::utf16Of("\xFF\xED\xA0\x80z"), std::u16string(u"\uFFFD\uFFFD\uFFFD\uFFFDz"));
+    EXPECT_EQ(text::utf16Of("\xE2\x82"), std::u16string(u"\uFFFD\uFFFD"));
 }
 
 // Only a Windows name can hold a lone surrogate.
