@@ -45,8 +45,8 @@ public:
     int playing = 0;
 
 private:
-    void playStateChanged(int state, const playback::Track& item) override {
-        if (state == playback::psPlaying) {
+    void playStateChanged(playback::PlayState state, const playback::Track& item) override {
+        if (state == playback::PlayState::Playing) {
             playingAt = Clock::now();
             ++playing;
         }

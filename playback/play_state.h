@@ -4,40 +4,43 @@
 
 namespace playback {
 
-// The control's play-state codes, as callers of PlayStateChange know them.
-enum PlayStateCode : int {
-    psStopped = 1,
-    psPaused = 2,
-    psPlaying = 3,
-    psMediaEnded = 8,
-    psTransitioning = 9,
-    psReady = 10,
+// What an engine tells of its play. Undefined: nothing told yet, or media that could not be
+// opened. Other: a passing state of an engine's own (buffering, waiting) that changes nothing.
+enum class PlayState {
+    Undefined,
+    Stopped,
+    Paused,
+    Playing,
+    MediaEnded,
+    Transitioning,
+    Ready,
+    Other
 };
 
 enum class EndReason { Eof, Stop, Quit, Error, Redirect };
 
-// Turns the engine's events into play-state codes. Pure, so recorded event
-// sequences can be replayed in tests. Each input returns the code to report, if any.
+// Turns the engine's events into play states. Pure, so recorded event sequences can be replayed
+// in tests. Each input returns the state to report, if any.
 class PlayStateMachine {
 public:
-    std::optional<int> startFile();
-    std::optional<int> fileLoaded(bool paused);
-    std::optional<int> playbackRestart(bool paused);
-    std::optional<int> pauseChanged(bool paused);
-    std::optional<int> endFile(EndReason reason);
-    std::optional<int> idle();
-    std::optional<int> shutdown();
+    std::optional<PlayState> startFile();
+    std::optional<PlayState> fileLoaded(bool paused);
+    std::optional<PlayState> playbackRestart(bool paused);
+    std::optional<PlayState> pauseChanged(bool paused);
+    std::optional<PlayState> endFile(EndReason reason);
+    std::optional<PlayState> idle();
+    std::optional<PlayState> shutdown();
 
-    bool isPlaying() const { return m_last == psPlaying; }
+    bool isPlaying() const { return m_last == PlayState::Playing; }
 
 private:
-    std::optional<int> report(int code);
+    std::optional<PlayState> report(PlayState state);
 
     bool m_loaded = false;
     bool m_awaitingStart = false; // a track started loading and has not yet been reported Playing
     bool m_paused = false;
     bool m_dead = false;
-    int m_last = 0;
+    PlayState m_last = PlayState::Undefined;
 };
 
 } // namespace playback

@@ -4,6 +4,7 @@
 // through libmpv, the Windows one through the system's media-player control; each adapter turns
 // its engine into this.
 
+#include "playback/play_state.h"
 #include "playback/track.h"
 
 #include <cstdint>
@@ -25,9 +26,9 @@ struct Entry {
 class EngineListener {
 public:
     virtual ~EngineListener() = default;
-    // A new play state (playback::PlayStateCode). For Playing and Ready, item is the item as it
-    // was when the state came; empty when the engine had already moved on.
-    virtual void playStateChanged(int newState, const playback::Track& item) = 0;
+    // A new play state. For Playing and Ready, item is the item as it was when the state came;
+    // empty when the engine had already moved on.
+    virtual void playStateChanged(playback::PlayState newState, const playback::Track& item) = 0;
     // A web radio's own title moved on while it plays: a new track.
     virtual void titleChanged(const playback::Track& item) = 0;
     // The engine changed its playlist by itself: it expanded a folder or a list it reached.

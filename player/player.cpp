@@ -12,10 +12,7 @@
 namespace player {
 namespace {
 
-using playback::psPaused;
-using playback::psPlaying;
-using playback::psReady;
-using playback::psStopped;
+using playback::PlayState;
 using settings::Flag;
 
 constexpr Flag kFlags[] = {Flag::Repeat, Flag::AutoStart, Flag::Random, Flag::AutoPrint};
@@ -278,26 +275,27 @@ void Player::SendToMirc(const std::string& text) {
 
 // The engine's reports
 
-void Player::playStateChanged(int newState, const playback::Track& item) {
+void Player::playStateChanged(PlayState newState, const playback::Track& item) {
     WindowsMediaPlayer1_PlayStateChange(newState, item);
 }
 
-void Player::WindowsMediaPlayer1_PlayStateChange(int NewState, const playback::Track& tagged) {
+void Player::WindowsMediaPlayer1_PlayStateChange(PlayState NewState,
+                                                 const playback::Track& tagged) {
     // Whoever reads the track (the song files, the desktop) gets what the line would.
     const playback::Track item = playback::withoutControls(tagged);
-    const int before = std::exchange(m_state, NewState);
-    if ((NewState == psPlaying || NewState == psReady) && !item.empty())
+    const PlayState before = std::exchange(m_state, NewState);
+    if ((NewState == PlayState::Playing || NewState == PlayState::Ready) && !item.empty())
         m_current = item;
-    else if (NewState == psStopped)
+    else if (NewState == PlayState::Stopped)
         m_current = {};
     changed();
-    if (NewState == psPaused) {
+    if (NewState == PlayState::Paused) {
         perform(m_announcer.paused(m_current.sourceURL, m_clock.now()));
-    } else if (NewState == psPlaying) {
+    } else if (NewState == PlayState::Playing) {
         // The view shows which entry plays; a resume leaves the user's own choice alone.
-        if (before != psPaused)
+        if (before != PlayState::Paused)
             m_view.setListIndex(m_engine.currentIndex());
-        perform(m_announcer.started(item, before == psPaused, m_clock.now()));
+        perform(m_announcer.started(item, before == PlayState::Paused, m_clock.now()));
     } else {
         perform(m_announcer.stopped(m_clock.now()));
     }

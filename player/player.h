@@ -93,7 +93,7 @@ public:
     void setListener(PlayerListener* listener) { m_listener = listener; }
     Engine& engine() { return m_engine; }
     const settings::PlayOptions& options() const { return m_options; }
-    int playState() const { return m_state; }
+    playback::PlayState playState() const { return m_state; }
     // The item the engine last started or loaded; empty when stopped.
     const playback::Track& currentTrack() const { return m_current; }
 
@@ -103,13 +103,14 @@ public:
     std::string SL;     // the last announcement line built
 
 private:
-    void playStateChanged(int newState, const playback::Track& item) override;
+    void playStateChanged(playback::PlayState newState, const playback::Track& item) override;
     void titleChanged(const playback::Track& item) override;
     void playlistChanged() override;
     void volumeChanged(int volume) override;
     void seeked(double position) override;
 
-    void WindowsMediaPlayer1_PlayStateChange(int NewState, const playback::Track& item);
+    void WindowsMediaPlayer1_PlayStateChange(playback::PlayState NewState,
+                                             const playback::Track& item);
     void applyFlag(settings::Flag flag);
     void store(settings::Stored when); // the options' keys stored then, in the settings file
     void fillList1();
@@ -128,7 +129,7 @@ private:
     settings::PlayOptions m_options;
     announce::Announcer m_announcer;
     playback::Track m_current;
-    int m_state = 0; // the engine's last play state
+    playback::PlayState m_state = playback::PlayState::Undefined; // the engine's last
     bool m_unloaded = false;
 };
 

@@ -14,14 +14,14 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace mpris {
 
-QString playbackStatus(const QString& before, int NewState) {
+QString playbackStatus(const QString& before, playback::PlayState NewState) {
     switch (NewState) {
-    case playback::psPlaying:
+    case playback::PlayState::Playing:
         return QStringLiteral("Playing");
-    case playback::psPaused:
-    case playback::psReady: // loaded without starting
+    case playback::PlayState::Paused:
+    case playback::PlayState::Ready: // loaded without starting
         return QStringLiteral("Paused");
-    case playback::psStopped:
+    case playback::PlayState::Stopped:
         return QStringLiteral("Stopped");
     default:
         return before;

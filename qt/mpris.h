@@ -3,6 +3,7 @@
 // How the player shows itself to the desktop's media controls (the freedesktop MPRIS2
 // interface): the rules that turn its state into the interface's values and back. Pure.
 
+#include "playback/play_state.h"
 #include "playback/track.h"
 
 #include <QString>
@@ -13,9 +14,9 @@
 
 namespace mpris {
 
-// "Playing", "Paused" or "Stopped" once the control reports NewState. Codes that say nothing of
+// "Playing", "Paused" or "Stopped" once the engine reports NewState. States that say nothing of
 // it (transitioning between entries, media ended) keep the status it had.
-QString playbackStatus(const QString& before, int NewState);
+QString playbackStatus(const QString& before, playback::PlayState NewState);
 
 // LoopStatus of the repeat option, and back: "Playlist" or "None"; any other text, "Track"
 // included (one entry is never repeated on its own), is refused.

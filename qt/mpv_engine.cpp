@@ -15,7 +15,7 @@
 #include <utility>
 
 using playback::EndReason;
-using playback::psPlaying;
+using playback::PlayState;
 using player::Entry;
 
 namespace {
@@ -212,7 +212,7 @@ void MpvEngine::drainEvents() {
 }
 
 void MpvEngine::handleEvent(const mpv_event& event) {
-    std::optional<int> code;
+    std::optional<PlayState> state;
     switch (event.event_id) {
     case MPV_EVENT_START_FILE:
     case MPV_EVENT_FILE_LOADED:
@@ -225,10 +225,10 @@ void MpvEngine::handleEvent(const mpv_event& event) {
     }
     switch (event.event_id) {
     case MPV_EVENT_START_FILE:
-        code = startFile(static_cast<const mpv_event_start_file*>(event.data)->playlist_entry_id);
+        state = startFile(static_cast<const mpv_event_start_file*>(event.data)->playlist_entry_id);
         break;
     case MPV_EVENT_FILE_LOADED:
-        code = m_state.fileLoaded(flagProperty("pause"));
+        state = m_state.fileLoaded(flagProperty("pause"));
         m_resumeId = m_openingId;
         m_pass.loaded(m_openingId);
         break;
@@ -236,30 +236,30 @@ void MpvEngine::handleEvent(const mpv_event& event) {
         m_seeking = true;
         break;
     case MPV_EVENT_PLAYBACK_RESTART:
-        code = m_state.playbackRestart(flagProperty("pause"));
-        if (std::exchange(m_seeking, false) && !code && m_listener)
+        state = m_state.playbackRestart(flagProperty("pause"));
+        if (std::exchange(m_seeking, false) && !state && m_listener)
             m_listener->seeked(position());
         break;
     case MPV_EVENT_END_FILE:
-        code = endFile(*static_cast<const mpv_event_end_file*>(event.data));
+        state = endFile(*static_cast<const mpv_event_end_file*>(event.data));
         break;
     case MPV_EVENT_PROPERTY_CHANGE:
-        code = propertyChanged(event);
+        state = propertyChanged(event);
         break;
     case MPV_EVENT_HOOK:
         hook(event);
         break;
     case MPV_EVENT_SHUTDOWN:
-        code = m_state.shutdown();
+        state = m_state.shutdown();
         break;
     default:
         break;
     }
-    if (code)
-        report(*code);
+    if (state)
+        report(*state);
 }
 
-std::optional<int> MpvEngine::startFile(int64_t entryId) {
+std::optional<PlayState> MpvEngine::startFile(int64_t entryId) {
     m_openingId = entryId;
     m_unasked = m_requestedId >= 0 && m_openingId != m_requestedId;
     if (m_openingId == m_requestedId)
@@ -267,7 +267,7 @@ std::optional<int> MpvEngine::startFile(int64_t entryId) {
     return m_state.startFile();
 }
 
-std::optional<int> MpvEngine::endFile(const mpv_event_end_file& end) {
+std::optional<PlayState> MpvEngine::endFile(const mpv_event_end_file& end) {
     const EndReason reason = endReasonOf(end.reason);
     m_endedId = end.playlist_entry_id;
     m_endReason = reason;
@@ -283,7 +283,7 @@ std::optional<int> MpvEngine::endFile(const mpv_event_end_file& end) {
     return m_state.endFile(reason);
 }
 
-std::optional<int> MpvEngine::propertyChanged(const mpv_event& event) {
+std::optional<PlayState> MpvEngine::propertyChanged(const mpv_event& event) {
     const auto* prop = static_cast<const mpv_event_property*>(event.data);
     if (event.reply_userdata < 1 || event.reply_userdata > std::size(kWatched))
         return std::nullopt;
@@ -346,11 +346,11 @@ void MpvEngine::hook(const mpv_event& event) {
         mpv_hook_continue(m_mpv, id);
 }
 
-void MpvEngine::report(int code) {
-    Pending pending{code, {}};
+void MpvEngine::report(PlayState state) {
+    Pending pending{Pending::Kind::State, state, {}};
     // Read now, while the engine may still be on it. If it has already gone on to another entry
     // (or to none), the details would be someone else's: leave them empty.
-    if ((code == psPlaying || code == playback::psReady) && hasCurrentMedia() &&
+    if ((state == PlayState::Playing || state == PlayState::Ready) && hasCurrentMedia() &&
         playingId() == m_openingId) {
         pending.item = currentTrack();
         m_streamTitle = stringProperty("metadata/by-key/icy-title"); // told with this start
@@ -368,7 +368,7 @@ void MpvEngine::tagsChanged() {
     if (playback::splitStreamTitle(m_streamTitle).title.empty() || !m_state.isPlaying() ||
         playingId() != m_openingId)
         return;
-    m_pending.push_back({0, currentTrack()});
+    m_pending.push_back({Pending::Kind::Title, PlayState::Undefined, currentTrack()});
 }
 
 void MpvEngine::openingEntry() {
@@ -444,10 +444,10 @@ void MpvEngine::emitPending() {
         m_pending.pop_front();
         if (!m_listener)
             continue;
-        if (next.code == 0)
+        if (next.kind == Pending::Kind::Title)
             m_listener->titleChanged(next.item);
         else
-            m_listener->playStateChanged(next.code, next.item);
+            m_listener->playStateChanged(next.state, next.item);
     }
 }
 

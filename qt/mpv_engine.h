@@ -78,9 +78,10 @@ signals:
     void transportChanged();
 
 private:
-    // A report waiting to reach the listener: a play state, or a stream's new title (code 0).
+    // A report waiting to reach the listener: a play state, or a stream's new title.
     struct Pending {
-        int code = 0;
+        enum class Kind { State, Title } kind = Kind::State;
+        playback::PlayState state = playback::PlayState::Undefined; // for a State
         playback::Track item;
     };
 
@@ -88,11 +89,11 @@ private:
     void drainEvents();
     void release();
     void handleEvent(const mpv_event& event);
-    std::optional<int> startFile(int64_t entryId);
-    std::optional<int> endFile(const mpv_event_end_file& end);
-    std::optional<int> propertyChanged(const mpv_event& event);
+    std::optional<playback::PlayState> startFile(int64_t entryId);
+    std::optional<playback::PlayState> endFile(const mpv_event_end_file& end);
+    std::optional<playback::PlayState> propertyChanged(const mpv_event& event);
     void hook(const mpv_event& event);
-    void report(int code);
+    void report(playback::PlayState state);
     void emitPending();
     void tagsChanged();
 

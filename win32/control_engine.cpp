@@ -12,12 +12,30 @@
 namespace win32 {
 namespace {
 
-using playback::psMediaEnded;
-using playback::psPlaying;
-using playback::psReady;
-using playback::psStopped;
-using playback::psTransitioning;
-constexpr int psUndefined = 0; // the control's state after media it could not open
+using playback::PlayState;
+
+// The control's play-state codes, as its PlayStateChange gives them; the rest of the program
+// knows only PlayState. Codes of passing states (buffering, waiting, scanning) are Other.
+PlayState stateOf(int code) {
+    switch (code) {
+    case 0: // after media it could not open
+        return PlayState::Undefined;
+    case 1:
+        return PlayState::Stopped;
+    case 2:
+        return PlayState::Paused;
+    case 3:
+        return PlayState::Playing;
+    case 8:
+        return PlayState::MediaEnded;
+    case 9:
+        return PlayState::Transitioning;
+    case 10:
+        return PlayState::Ready;
+    default:
+        return PlayState::Other;
+    }
+}
 
 bool isAddress(const std::string& url) {
     return !playback::schemeOf(url).empty();
@@ -43,7 +61,7 @@ ControlEngine::ControlEngine(MediaControl& control, std::function<void()> wake)
 // Events
 
 void ControlEngine::queue(ControlEvent event) {
-    if (event.kind == ControlEvent::PlayState && event.state == psUndefined)
+    if (event.kind == ControlEvent::PlayState && stateOf(event.state) == PlayState::Undefined)
         m_openFailed = true;
     m_events.push_back({event, m_opens});
     if (!std::exchange(m_wakeAsked, true) && m_wake)
@@ -63,40 +81,33 @@ void ControlEngine::drain() {
 void ControlEngine::handle(const ControlEvent& event, bool current) {
     if (!m_control)
         return;
-    if (m_heldTransition && !(event.kind == ControlEvent::PlayState && event.state == psPlaying)) {
+    const PlayState state = stateOf(event.state);
+    if (m_heldTransition &&
+        !(event.kind == ControlEvent::PlayState && state == PlayState::Playing)) {
         m_heldTransition = false;
-        report(psTransitioning);
+        report(PlayState::Transitioning);
     }
     if (event.kind == ControlEvent::MediaChange) {
-        // A station names its next track by changing the media's title while it plays.
-        // A file's media changes too, as the control reads its tags: those are not new tracks.
-        if (m_state != psPlaying || !m_listener)
-            return;
-        // Only the station told as playing names a new track: a change of the media as the
-        // control opens another entry is not one.
-        const playback::Track track = currentTrack();
-        if (isAddress(track.sourceURL) && track.sourceURL == m_told.sourceURL && !track.seconds &&
-            !track.name.empty() && !playback::sameTrack(track, m_told))
-            m_listener->titleChanged(m_told = track);
+        mediaChanged();
         return;
     }
-    switch (event.state) {
-    case psPlaying:
+    switch (state) {
+    case PlayState::Playing:
         playing();
         return;
-    case psReady:
-        report(psReady, currentTrack());
+    case PlayState::Ready:
+        report(state, currentTrack());
         return;
-    case psTransitioning:
-        if (m_state == psPlaying && current) {
+    case PlayState::Transitioning:
+        if (m_state == PlayState::Playing && current) {
             // Held: a control may pass through it while starting what already plays.
             m_heldTransition = true;
             return;
         }
-        report(psTransitioning);
+        report(state);
         return;
-    case psMediaEnded:
-        report(psMediaEnded);
+    case PlayState::MediaEnded:
+        report(state);
         if (!current)
             return;
         m_ended = true;
@@ -104,26 +115,39 @@ void ControlEngine::handle(const ControlEvent& event, bool current) {
         if (m_controlList && m_shuffle)
             playAtRandom(true); // before the control goes on to its own next entry
         return;
-    case psUndefined:
+    case PlayState::Undefined:
         if (current && m_current >= 0 && !m_controlList && m_requested < 0) {
             // The entry could not be opened: go on with the next, as at its end.
             m_ended = true;
             ++m_failedInRow;
         }
-        report(psUndefined);
+        report(state);
         [[fallthrough]];
-    case psStopped:
+    case PlayState::Stopped:
         if (std::exchange(m_ended, false) && !m_controlList) {
             ended();
             return;
         }
-        if (event.state == psStopped)
-            report(psStopped);
+        if (state == PlayState::Stopped)
+            report(state);
         return;
     default:
-        report(event.state);
+        report(state);
         return;
     }
+}
+
+// A station names its next track by changing the media's title while it plays. A file's media
+// changes too, as the control reads its tags: those are not new tracks.
+void ControlEngine::mediaChanged() {
+    if (m_state != PlayState::Playing || !m_listener)
+        return;
+    // Only the station told as playing names a new track: a change of the media as the control
+    // opens another entry is not one.
+    const playback::Track track = currentTrack();
+    if (isAddress(track.sourceURL) && track.sourceURL == m_told.sourceURL && !track.seconds &&
+        !track.name.empty() && !playback::sameTrack(track, m_told))
+        m_listener->titleChanged(m_told = track);
 }
 
 void ControlEngine::playing() {
@@ -145,7 +169,7 @@ void ControlEngine::playing() {
     if (std::exchange(m_heldTransition, false)) {
         if (index == m_current)
             return; // the same start again
-        report(psTransitioning);
+        report(PlayState::Transitioning);
     }
     m_requested = -1;
     m_ended = false;
@@ -155,14 +179,14 @@ void ControlEngine::playing() {
         m_pass.started(m_entries[std::size_t(index)].id);
         m_pass.loaded(m_entries[std::size_t(index)].id);
     }
-    report(psPlaying, currentTrack());
+    report(PlayState::Playing, currentTrack());
 }
 
 // The control stepped no further by itself: choose what plays next.
 void ControlEngine::ended() {
     if (m_failedInRow >= int(m_entries.size())) {
         m_failedInRow = 0;
-        report(psStopped);
+        report(PlayState::Stopped);
         return;
     }
     if (m_shuffle)
@@ -171,9 +195,9 @@ void ControlEngine::ended() {
         step(1, true);
 }
 
-void ControlEngine::report(int state, const playback::Track& track) {
+void ControlEngine::report(PlayState state, const playback::Track& track) {
     m_state = state;
-    if (state == psPlaying)
+    if (state == PlayState::Playing)
         m_told = track;
     if (m_listener)
         m_listener->playStateChanged(state, track);
@@ -274,7 +298,7 @@ void ControlEngine::step(int by, bool fromEnd) {
     if (index < 0 || index >= int(m_entries.size())) {
         if (!m_loop || m_entries.empty()) {
             if (fromEnd)
-                report(psStopped);
+                report(PlayState::Stopped);
             return;
         }
         index = by > 0 ? 0 : int(m_entries.size()) - 1;
@@ -302,7 +326,7 @@ void ControlEngine::playAtRandom(bool fromEnd) {
         if (m_controlList)
             m_control->stop();
         else
-            report(psStopped);
+            report(PlayState::Stopped);
     }
 }
 

@@ -6,6 +6,7 @@
 // call is missing), the engine steps through the list itself, one address at a time.
 
 #include "playback/play_order.h"
+#include "playback/play_state.h"
 #include "player/engine.h"
 #include "win32/media_control.h"
 
@@ -51,6 +52,7 @@ public:
 
 private:
     void handle(const ControlEvent& event, bool current);
+    void mediaChanged();
     void playing();
     void ended();
     void playEntry(int index);
@@ -60,7 +62,7 @@ private:
     void playAtRandom(bool fromEnd);
     void stepTheRandomPass(int index);
     void controlLoops();
-    void report(int state, const playback::Track& track = {});
+    void report(playback::PlayState state, const playback::Track& track = {});
     int indexOf(int64_t id) const;
 
     MediaControl* m_control;
@@ -83,9 +85,9 @@ private:
     bool m_openFailed = false; // the control said so while opening
     bool m_ended = false;      // the current entry came to its end, or failed
     int m_failedInRow = 0;     // so a list of nothing but failures is not gone round forever
-    int m_state = 0;           // last reported
-    playback::Track m_told;    // the track last reported as started
-    bool m_autoStart = true;   // as the control starts
+    playback::PlayState m_state = playback::PlayState::Undefined; // last reported
+    playback::Track m_told;  // the track last reported as started
+    bool m_autoStart = true; // as the control starts
     bool m_loop = false;
     bool m_shuffle = false;
     playback::RandomPass m_pass;

@@ -25,11 +25,11 @@ enum class Ev {
     Shutdown
 };
 
-std::vector<int> replay(const std::vector<Ev>& events) {
+std::vector<PlayState> replay(const std::vector<Ev>& events) {
     PlayStateMachine m;
-    std::vector<int> codes;
+    std::vector<PlayState> states;
     for (Ev e : events) {
-        std::optional<int> c;
+        std::optional<PlayState> c;
         switch (e) {
         case Ev::Start:
             c = m.startFile();
@@ -69,47 +69,54 @@ std::vector<int> replay(const std::vector<Ev>& events) {
             break;
         }
         if (c)
-            codes.push_back(*c);
+            states.push_back(*c);
     }
-    return codes;
+    return states;
 }
 
 struct Case {
     std::string name;
     std::vector<Ev> events;
-    std::vector<int> codes;
+    std::vector<PlayState> states;
 };
+
+// The states as the cases write them.
+constexpr PlayState Stop = PlayState::Stopped, Paused = PlayState::Paused,
+                    Playing = PlayState::Playing, Ended = PlayState::MediaEnded,
+                    Trans = PlayState::Transitioning, Ready = PlayState::Ready;
 
 } // namespace
 
 TEST(PlayStateMachine, ReportsPlayingOncePerStartAndResume) {
     using enum Ev;
     const std::vector<Case> cases = {
-        {"normal start", {Idle, Start, Loaded, Restart}, {1, 9, 3}},
-        {"seeks after the start", {Start, Loaded, Restart, Restart, Restart}, {9, 3}},
-        {"pause then resume", {Start, Loaded, Restart, Pause, Resume}, {9, 3, 2, 3}},
+        {"normal start", {Idle, Start, Loaded, Restart}, {Stop, Trans, Playing}},
+        {"seeks after the start", {Start, Loaded, Restart, Restart, Restart}, {Trans, Playing}},
+        {"pause then resume",
+         {Start, Loaded, Restart, Pause, Resume},
+         {Trans, Playing, Paused, Playing}},
         {"load while paused waits for resume",
          {Start, LoadedPaused, RestartPaused, Resume, Restart},
-         {9, 10, 3}},
+         {Trans, Ready, Playing}},
         {"resume before the first restart",
          {Start, LoadedPaused, Resume, RestartPaused, Restart},
-         {9, 10, 3}},
-        {"playlist file redirect", {Start, Redirect, Start, Loaded, Restart}, {9, 3}},
+         {Trans, Ready, Playing}},
+        {"playlist file redirect", {Start, Redirect, Start, Loaded, Restart}, {Trans, Playing}},
         {"next track after end",
          {Start, Loaded, Restart, Eof, Start, Loaded, Restart},
-         {9, 3, 8, 9, 3}},
+         {Trans, Playing, Ended, Trans, Playing}},
         {"stop, then play again",
          {Start, Loaded, Restart, Stopped, Idle, Start, Loaded, Restart},
-         {9, 3, 1, 9, 3}},
-        {"pause change with nothing loaded", {Idle, Pause, Resume}, {1}},
+         {Trans, Playing, Stop, Trans, Playing}},
+        {"pause change with nothing loaded", {Idle, Pause, Resume}, {Stop}},
         {"repeated pause reports are one change",
          {Start, Loaded, Restart, Pause, Pause, Resume, Resume},
-         {9, 3, 2, 3}},
+         {Trans, Playing, Paused, Playing}},
         {"nothing after shutdown",
          {Start, Loaded, Restart, Shutdown, Start, Loaded, Restart},
-         {9, 3, 1}},
-        {"a failed load never plays", {Start, Stopped, Idle}, {9, 1}},
+         {Trans, Playing, Stop}},
+        {"a failed load never plays", {Start, Stopped, Idle}, {Trans, Stop}},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(replay(c.events), c.codes) << c.name;
+        EXPECT_EQ(replay(c.events), c.states) << c.name;
 }

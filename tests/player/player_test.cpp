@@ -127,9 +127,9 @@ protected:
         const std::string folder = text::utf8Of(dir.path()) + "/";
         player.Form_Load({"/program/", folder});
     }
-    void start(const Track& t, int before = psTransitioning) {
+    void start(const Track& t, PlayState before = PlayState::Transitioning) {
         engine.listener->playStateChanged(before, {});
-        engine.listener->playStateChanged(psPlaying, t);
+        engine.listener->playStateChanged(PlayState::Playing, t);
     }
     std::string ini() { return bytesOf(dir.path() / "mirc.ini"); }
 
@@ -265,9 +265,9 @@ TEST_F(Player, AStartIsToldShownAndWrittenAndItsEntryLit) {
     EXPECT_EQ(view.listIndex, 3);
 
     // A resume is told again, and leaves the user's own choice in the list alone.
-    engine.listener->playStateChanged(psPaused, {});
+    engine.listener->playStateChanged(PlayState::Paused, {});
     view.listIndex = 0;
-    start(track("Беспечный ангел"), psPaused);
+    start(track("Беспечный ангел"), PlayState::Paused);
     EXPECT_EQ(link.lines.size(), 2u);
     EXPECT_EQ(view.listIndex, 0);
 }
@@ -276,16 +276,16 @@ TEST_F(Player, TheDesktopSeesTheTrackTheEngineLastStartedOrLoaded) {
     load();
     Listener listener;
     player.setListener(&listener);
-    engine.listener->playStateChanged(psReady, track("a"));
+    engine.listener->playStateChanged(PlayState::Ready, track("a"));
     EXPECT_EQ(player.currentTrack().name, "a");
     engine.listener->titleChanged(track("b"));
     EXPECT_EQ(player.currentTrack().name, "b");
     EXPECT_EQ(view.texts[2], "b");
-    engine.listener->playStateChanged(psPlaying, {}); // over before it was looked at
+    engine.listener->playStateChanged(PlayState::Playing, {}); // over before it was looked at
     EXPECT_EQ(player.currentTrack().name, "b");
-    engine.listener->playStateChanged(psStopped, {});
+    engine.listener->playStateChanged(PlayState::Stopped, {});
     EXPECT_TRUE(player.currentTrack().empty());
-    EXPECT_EQ(player.playState(), psStopped);
+    EXPECT_EQ(player.playState(), PlayState::Stopped);
     EXPECT_EQ(listener.changes, 4);
 }
 
@@ -298,7 +298,7 @@ TEST_F(Player, AMissingClientIsToldOnceAndOnlyTheLinesUnderItsBoxWait) {
     link.accept = false;
     view.whileBoxIsUp = [&] {
         EXPECT_EQ(listener.changes, 2) << "the desktop hears of the start before the box";
-        EXPECT_EQ(player.playState(), psPlaying) << "the box does not stop the track";
+        EXPECT_EQ(player.playState(), PlayState::Playing) << "the box does not stop the track";
         start(track("second"));
         start(track("third"));
         EXPECT_EQ(view.texts[2], "third") << "the fields follow every start";

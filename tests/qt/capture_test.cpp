@@ -52,7 +52,7 @@ const QString kTagged = QStringLiteral("/me слушает Ария - Беспе
 TEST_F(Capture, TrackStartAnnouncesFillsTheFieldsAndWritesTheSongFile) {
     open("[Tunelark]\r\nAutoStart=True\r\nAutoPrint=True\r\n");
     m->fOpenFile(media(QStringLiteral("tagged.mp3")));
-    ASSERT_TRUE(tap->waitFor(psPlaying));
+    ASSERT_TRUE(tap->waitFor(PlayState::Playing));
     EXPECT_EQ(log->lines, QStringList{kTagged});
     EXPECT_EQ(fields(), (QStringList{media(QStringLiteral("tagged.mp3")), QStringLiteral("Ария"),
                                      QStringLiteral("Беспечный ангел"), QStringLiteral("00:05"),
@@ -63,9 +63,9 @@ TEST_F(Capture, TrackStartAnnouncesFillsTheFieldsAndWritesTheSongFile) {
     // Resuming after a pause is a start too: announced and written again.
     QFile::remove(QString::fromStdString(A::player(*m).FN));
     A::action(*m, "mnPause")->trigger();
-    ASSERT_TRUE(tap->waitFor(psPaused));
+    ASSERT_TRUE(tap->waitFor(PlayState::Paused));
     A::action(*m, "mnPlay")->trigger();
-    ASSERT_TRUE(tap->waitFor(psPlaying, 2));
+    ASSERT_TRUE(tap->waitFor(PlayState::Playing, 2));
     EXPECT_EQ(log->lines, (QStringList{kTagged, kTagged}));
     EXPECT_NE(songFile(), "<none>");
 }
@@ -102,11 +102,11 @@ TEST_P(StartsWhileTheBoxIsUp, AreShownAtOnceAndNotToldOnceStopped) {
             } else if (step == 2 && tap->started.contains(third)) {
                 shownUnderTheBox = A::text(*m, 2)->text();
                 writtenUnderTheBox = songFile();
-                stoppedBefore = tap->count(psStopped);
+                stoppedBefore = tap->count(PlayState::Stopped);
                 engine.stop();
                 step = 3;
             }
-            if (step < 3 || tap->count(psStopped) == stoppedBefore)
+            if (step < 3 || tap->count(PlayState::Stopped) == stoppedBefore)
                 return;
         }
         ++boxes;
@@ -135,12 +135,12 @@ INSTANTIATE_TEST_SUITE_P(ClientMissingOrBack, StartsWhileTheBoxIsUp, ::testing::
 TEST_F(Capture, TheDelaysTimerBringsTheLine) {
     open("[Tunelark]\r\nAutoStart=True\r\nAutoPrint=True\r\nAnnounceDelay=1\r\n");
     QElapsedTimer sinceStart;
-    tap->on = [&](int s) {
-        if (s == psPlaying && !sinceStart.isValid())
+    tap->on = [&](PlayState s) {
+        if (s == PlayState::Playing && !sinceStart.isValid())
             sinceStart.start();
     };
     m->fOpenFile(media(QStringLiteral("tagged.mp3")));
-    ASSERT_TRUE(tap->waitFor(psPlaying));
+    ASSERT_TRUE(tap->waitFor(PlayState::Playing));
     EXPECT_EQ(A::text(*m, 1)->text(), QStringLiteral("Ария"));
     EXPECT_TRUE(log->lines.isEmpty());
     EXPECT_TRUE(A::announcementWaits(*m));

@@ -40,7 +40,7 @@ protected:
         ini.close();
         m = std::make_unique<Main>(std::move(options));
         tap = std::make_unique<testsupport::EngineTap>(A::engine(*m));
-        tap->on = [this](int s) { playing += s == psPlaying; };
+        tap->on = [this](PlayState s) { playing += s == PlayState::Playing; };
     }
     QString songFile() const { return QString::fromStdString(A::player(*m).FN); }
 

@@ -35,7 +35,7 @@ int child(const QString& how, const QString& folder, const QString& file) {
     if (how == u"after-video") {
         testsupport::EngineTap tap(A::engine(m));
         int playing = 0;
-        tap.on = [&](int s) { playing += s == playback::psPlaying; };
+        tap.on = [&](playback::PlayState s) { playing += s == playback::PlayState::Playing; };
         m.fOpenFile(file);
         A::action(m, "mnPlay")->trigger();
         auto pictureShown = [&] {

@@ -55,21 +55,23 @@ public:
     }
     ~EngineTap() override { m_engine.setListener(m_next); }
 
-    std::vector<int> states;
-    QStringList started;         // the base name of each entry as it starts playing
-    std::function<void(int)> on; // each state, once recorded
+    std::vector<playback::PlayState> states;
+    QStringList started;                         // the base name of each entry as it starts playing
+    std::function<void(playback::PlayState)> on; // each state, once recorded
 
-    int count(int state) const { return int(std::count(states.begin(), states.end(), state)); }
-    bool waitFor(int state, int times = 1, int timeoutMs = 15000) const {
+    int count(playback::PlayState state) const {
+        return int(std::count(states.begin(), states.end(), state));
+    }
+    bool waitFor(playback::PlayState state, int times = 1, int timeoutMs = 15000) const {
         return waitUntil([&] { return count(state) >= times; }, timeoutMs);
     }
 
 private:
-    void playStateChanged(int state, const playback::Track& item) override {
+    void playStateChanged(playback::PlayState state, const playback::Track& item) override {
         if (m_next)
             m_next->playStateChanged(state, item);
         states.push_back(state);
-        if (state == playback::psPlaying)
+        if (state == playback::PlayState::Playing)
             started << QFileInfo(QString::fromStdString(item.sourceURL)).completeBaseName();
         if (on)
             on(state);

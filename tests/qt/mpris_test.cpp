@@ -21,22 +21,22 @@ using namespace playback;
 TEST(Mpris, PlaybackStatusFollowsTheControlsStates) {
     const struct {
         QString before;
-        int code;
+        PlayState state;
         QString after;
     } cases[] = {
-        {u"Stopped"_s, psPlaying, u"Playing"_s},
-        {u"Playing"_s, psPaused, u"Paused"_s},
-        {u"Stopped"_s, psReady, u"Paused"_s}, // opened without starting
-        {u"Playing"_s, psStopped, u"Stopped"_s},
-        {u"Playing"_s, psMediaEnded, u"Playing"_s}, // between two entries
-        {u"Playing"_s, psTransitioning, u"Playing"_s},
-        {u"Paused"_s, psTransitioning, u"Paused"_s},
-        {u"Stopped"_s, psTransitioning, u"Stopped"_s},
-        {u"Paused"_s, 0, u"Paused"_s},
-        {u"Paused"_s, -7, u"Paused"_s},
+        {u"Stopped"_s, PlayState::Playing, u"Playing"_s},
+        {u"Playing"_s, PlayState::Paused, u"Paused"_s},
+        {u"Stopped"_s, PlayState::Ready, u"Paused"_s}, // opened without starting
+        {u"Playing"_s, PlayState::Stopped, u"Stopped"_s},
+        {u"Playing"_s, PlayState::MediaEnded, u"Playing"_s}, // between two entries
+        {u"Playing"_s, PlayState::Transitioning, u"Playing"_s},
+        {u"Paused"_s, PlayState::Transitioning, u"Paused"_s},
+        {u"Stopped"_s, PlayState::Transitioning, u"Stopped"_s},
+        {u"Paused"_s, PlayState::Undefined, u"Paused"_s},
+        {u"Paused"_s, PlayState::Other, u"Paused"_s},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(mpris::playbackStatus(c.before, c.code), c.after) << c.code;
+        EXPECT_EQ(mpris::playbackStatus(c.before, c.state), c.after) << int(c.state);
 }
 
 TEST(Mpris, LoopStatusAndVolumeMapBothWays) {

@@ -27,17 +27,17 @@ namespace {
 // new title of a web radio, and each change of its list by itself.
 struct Recorder final : player::EngineListener {
     MpvEngine* engine = nullptr;
-    std::vector<int> states;
+    std::vector<PlayState> states;
     QStringList started;
     std::vector<Track> titles;
     int listChanges = 0;
 
-    void playStateChanged(int state, const Track& item) override {
+    void playStateChanged(PlayState state, const Track& item) override {
         states.push_back(state);
-        if (state == psPlaying)
+        if (state == PlayState::Playing)
             started << QFileInfo(QString::fromStdString(engine->currentTrack().sourceURL))
                            .completeBaseName();
-        if (state == psPlaying)
+        if (state == PlayState::Playing)
             lastStart = item;
     }
     void titleChanged(const Track& item) override { titles.push_back(item); }
@@ -67,15 +67,16 @@ protected:
         player->setListener(&rec);
     }
 
-    int count(int state) const {
+    int count(PlayState state) const {
         return int(std::count(rec.states.begin(), rec.states.end(), state));
     }
-    bool waitFor(int state, int times = 1, int timeoutMs = 15000) {
+    bool waitFor(PlayState state, int times = 1, int timeoutMs = 15000) {
         return waitUntil([&] { return count(state) >= times; }, timeoutMs);
     }
     // Something played, and then the engine stopped by itself.
     bool waitForTheEnd() {
-        return waitUntil([&] { return !rec.started.isEmpty() && rec.states.back() == psStopped; });
+        return waitUntil(
+            [&] { return !rec.started.isEmpty() && rec.states.back() == PlayState::Stopped; });
     }
     QStringList names() const {
         QStringList out;
@@ -172,7 +173,7 @@ TEST_F(Engine, DescribesTheCurrentTrack) {
         SCOPED_TRACE(c.file.toStdString());
         rec.states.clear();
         open(media(c.file));
-        ASSERT_TRUE(waitFor(psPlaying));
+        ASSERT_TRUE(waitFor(PlayState::Playing));
         // The track as the start reported it, and as it reads now.
         for (const Track& t : {rec.lastStart, now()}) {
             EXPECT_EQ(t.sourceURL, local(media(c.file)));
@@ -191,7 +192,7 @@ TEST_F(Engine, DescribesTheCurrentTrack) {
 
 TEST_F(Engine, PlaylistTitleNamesTheTrackWithoutATitleTag) {
     open(media(QStringLiteral("list.m3u")));
-    ASSERT_TRUE(waitFor(psPlaying));
+    ASSERT_TRUE(waitFor(PlayState::Playing));
     EXPECT_EQ(QString::fromStdString(now().name),
               QStringLiteral("Беспечный ангел")); // the tag wins
     player->playItem(item(2));
@@ -211,41 +212,41 @@ TEST_F(Engine, ReadsNothingWhenNothingIsLoaded) {
     EXPECT_EQ(int(player->entries().size()), 0);
     player->play(); // nothing to play: no effect, no crash
     player->playItem(player::Entry{});
-    EXPECT_EQ(count(psPlaying), 0);
+    EXPECT_EQ(count(PlayState::Playing), 0);
 }
 
 TEST_F(Engine, AutoStartOffLoadsPausedUntilPlay) {
     player->setAutoStart(false);
     open(media(QStringLiteral("tagged.mp3")));
-    ASSERT_TRUE(waitFor(psReady));
-    EXPECT_EQ(count(psPlaying), 0);
+    ASSERT_TRUE(waitFor(PlayState::Ready));
+    EXPECT_EQ(count(PlayState::Playing), 0);
     player->play();
-    ASSERT_TRUE(waitFor(psPlaying));
-    EXPECT_EQ(count(psPlaying), 1);
+    ASSERT_TRUE(waitFor(PlayState::Playing));
+    EXPECT_EQ(count(PlayState::Playing), 1);
 }
 
 TEST_F(Engine, PauseAndResumeReportPlayingAgain) {
     open(media(QStringLiteral("tagged.mp3")));
-    ASSERT_TRUE(waitFor(psPlaying));
+    ASSERT_TRUE(waitFor(PlayState::Playing));
     player->pause();
-    ASSERT_TRUE(waitFor(psPaused));
+    ASSERT_TRUE(waitFor(PlayState::Paused));
     player->play();
-    ASSERT_TRUE(waitFor(psPlaying, 2));
+    ASSERT_TRUE(waitFor(PlayState::Playing, 2));
 }
 
 TEST_F(Engine, StopThenPlayRestartsTheCurrentEntry) {
     open(media(QStringLiteral("list.m3u")));
     ASSERT_EQ(int(player->entries().size()), 3);
-    ASSERT_TRUE(waitFor(psPlaying));
+    ASSERT_TRUE(waitFor(PlayState::Playing));
     player->playItem(item(2));
-    ASSERT_TRUE(waitFor(psPlaying, 2));
+    ASSERT_TRUE(waitFor(PlayState::Playing, 2));
     ASSERT_EQ(QString::fromStdString(now().sourceURL), media(QStringLiteral("untagged.ogg")));
     player->stop();
-    ASSERT_TRUE(waitFor(psStopped));
+    ASSERT_TRUE(waitFor(PlayState::Stopped));
     EXPECT_EQ(int(player->entries().size()), 3);
-    const int before = count(psPlaying);
+    const int before = count(PlayState::Playing);
     player->play();
-    ASSERT_TRUE(waitFor(psPlaying, before + 1));
+    ASSERT_TRUE(waitFor(PlayState::Playing, before + 1));
     EXPECT_EQ(QString::fromStdString(now().sourceURL), media(QStringLiteral("untagged.ogg")));
 }
 
@@ -329,21 +330,21 @@ TEST_F(Engine, RandomNextPlaysWhatThePassHasLeftAndPreviousGoesBack) {
 TEST_F(Engine, ShuffleKeepsTheListOrderAndTheTrackPlaying) {
     open(media(QStringLiteral("list.m3u")));
     const QStringList order = names();
-    ASSERT_TRUE(waitFor(psPlaying));
+    ASSERT_TRUE(waitFor(PlayState::Playing));
     const QString playing = QString::fromStdString(now().sourceURL);
-    const int transitions = count(psTransitioning);
+    const int transitions = count(PlayState::Transitioning);
     player->setShuffle(true);
     EXPECT_EQ(names(), order);
     EXPECT_EQ(QString::fromStdString(now().sourceURL), playing);
     // Entry i still means the same track.
     for (int i : {2, 1, 0}) {
         const player::Entry entry = item(i);
-        const int starts = count(psPlaying);
+        const int starts = count(PlayState::Playing);
         player->playItem(entry);
-        ASSERT_TRUE(waitFor(psPlaying, starts + 1));
+        ASSERT_TRUE(waitFor(PlayState::Playing, starts + 1));
         EXPECT_EQ(now().sourceURL, entry.sourceURL);
     }
-    EXPECT_GT(count(psTransitioning), transitions);
+    EXPECT_GT(count(PlayState::Transitioning), transitions);
     player->setShuffle(false);
     EXPECT_EQ(names(), order);
 }
@@ -381,7 +382,7 @@ TEST_F(Engine, EntriesExpandedWhenReachedJoinTheListInPlace) {
         // Entry i is the i-th of the list as it is now.
         for (int i : {2, 0}) {
             player->stop();
-            ASSERT_TRUE(waitUntil([&] { return rec.states.back() == psStopped; }));
+            ASSERT_TRUE(waitUntil([&] { return rec.states.back() == PlayState::Stopped; }));
             rec.started.clear();
             player->playItem(item(i));
             ASSERT_TRUE(waitUntil([&] { return !rec.started.isEmpty(); }));
@@ -438,7 +439,7 @@ TEST_F(Engine, ALongRunOfMissingEntriesLeavesTheEventLoopRunning) {
     open(list);
     EXPECT_EQ(int(player->entries().size()), 100000);
     const int before = ticks;
-    ASSERT_TRUE(waitFor(psPlaying, 1, 60000));
+    ASSERT_TRUE(waitFor(PlayState::Playing, 1, 60000));
     EXPECT_EQ(rec.started, QStringList{QStringLiteral("beep0")});
     EXPECT_GT(ticks - before, 50) << "the engine's events kept the event loop busy";
 }
@@ -474,7 +475,7 @@ TEST_F(Engine, AHundredThousandMissingEntriesAndTheListItselfAreShownWholeAndPas
     EXPECT_EQ(int(player->entries().size()), 99997);
     sinceTick.start();
     ticker.start(5);
-    ASSERT_TRUE(waitFor(psPlaying, 1, 60000));
+    ASSERT_TRUE(waitFor(PlayState::Playing, 1, 60000));
     EXPECT_EQ(rec.started, QStringList{QStringLiteral("beep0")});
     EXPECT_EQ(int(player->entries().size()), 99997);
     EXPECT_LT(longestGap, 1000) << "the window waited on the engine";
@@ -490,15 +491,15 @@ TEST_F(Engine, VolumeStaysWithinItsRange) {
 
 TEST_F(Engine, EmptyUrlUnloadsAndAMissingFileEndsStopped) {
     open(media(QStringLiteral("tagged.mp3")));
-    ASSERT_TRUE(waitFor(psPlaying));
+    ASSERT_TRUE(waitFor(PlayState::Playing));
     open(QString());
-    ASSERT_TRUE(waitFor(psStopped));
+    ASSERT_TRUE(waitFor(PlayState::Stopped));
     EXPECT_TRUE(now().empty());
     EXPECT_TRUE(player->entries().empty());
 
     open(media(QStringLiteral("missing.mp3")));
-    ASSERT_TRUE(waitFor(psStopped, 2));
-    EXPECT_EQ(count(psPlaying), 1);
+    ASSERT_TRUE(waitFor(PlayState::Stopped, 2));
+    EXPECT_EQ(count(PlayState::Playing), 1);
 }
 
 TEST_F(Engine, AWebRadioTellsEachNewTitleOnceAsANewTrack) {
@@ -508,7 +509,7 @@ TEST_F(Engine, AWebRadioTellsEachNewTitleOnceAsANewTrack) {
         << station.earlierOutput().toStdString();
     const std::vector<Track>& titles = rec.titles;
     open(station.url());
-    ASSERT_TRUE(waitFor(psPlaying, 1, 30000));
+    ASSERT_TRUE(waitFor(PlayState::Playing, 1, 30000));
     const Track& first = rec.lastStart;
     EXPECT_EQ(first.author, "Ария");
     EXPECT_EQ(first.name, "Беспечный ангел");
@@ -537,7 +538,7 @@ TEST_F(Engine, AWebRadioTellsEachNewTitleOnceAsANewTrack) {
         EXPECT_EQ(titles.back().name, c.name);
         EXPECT_EQ(titles.back().station, "Tunelark FM");
     }
-    EXPECT_EQ(count(psPlaying), 1); // still the one start of play
+    EXPECT_EQ(count(PlayState::Playing), 1); // still the one start of play
 }
 
 TEST_F(Engine, AStationThatNeverAnswersHoldsNothingUp) {
@@ -546,7 +547,7 @@ TEST_F(Engine, AStationThatNeverAnswersHoldsNothingUp) {
     open(station.url());
     EXPECT_EQ(QString::fromStdString(now().durationString), QString());
     open(media(QStringLiteral("tagged.mp3")));
-    ASSERT_TRUE(waitFor(psPlaying));
+    ASSERT_TRUE(waitFor(PlayState::Playing));
     EXPECT_EQ(rec.lastStart.sourceURL, local(media(QStringLiteral("tagged.mp3"))));
 }
 
@@ -584,17 +585,17 @@ TEST_P(HostileFile, EndsInAClearStateAndTheNextFilePlays) {
     }
     open(file);
     if (c.plays) {
-        ASSERT_TRUE(waitFor(psPlaying));
+        ASSERT_TRUE(waitFor(PlayState::Playing));
         if (!c.bytes) {
             EXPECT_EQ(now().name, local(testsupport::longTitle()));
         }
     }
-    ASSERT_TRUE(waitFor(psStopped));
-    EXPECT_EQ(count(psPlaying), c.plays ? 1 : 0);
+    ASSERT_TRUE(waitFor(PlayState::Stopped));
+    EXPECT_EQ(count(PlayState::Playing), c.plays ? 1 : 0);
 
     rec.states.clear();
     open(media(QStringLiteral("untagged.ogg")));
-    EXPECT_TRUE(waitFor(psPlaying));
+    EXPECT_TRUE(waitFor(PlayState::Playing));
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, HostileFile, testing::ValuesIn(kHostileMedia),

@@ -36,11 +36,11 @@ protected:
             out << A::list(*m)->item(i)->text();
         return out;
     }
-    int count(int s) const { return tap->count(s); }
-    bool waitFor(int s, int times = 1) { return tap->waitFor(s, times); }
+    int count(PlayState s) const { return tap->count(s); }
+    bool waitFor(PlayState s, int times = 1) { return tap->waitFor(s, times); }
     // The next start of playback, and which entry it was.
     bool waitForStartOf(int row, int started) {
-        return waitFor(psPlaying, started + 1) && playing() == entry(row);
+        return waitFor(PlayState::Playing, started + 1) && playing() == entry(row);
     }
     void autoStart() { A::action(*m, "mnAutoStart")->trigger(); }
     // The entry at row starts when double-clicked, and it is the file named; then it stops.
@@ -51,7 +51,7 @@ protected:
         if (!waitUntil([&] { return !tap->started.isEmpty(); }) || tap->started.first() != file)
             return false;
         A::action(*m, "mnStop")->trigger();
-        return waitUntil([&] { return tap->states.back() == psStopped; });
+        return waitUntil([&] { return tap->states.back() == PlayState::Stopped; });
     }
     static bool write(const QString& path, const QByteArray& bytes) {
         QFile f(path);
@@ -142,9 +142,9 @@ TEST_F(Playlist, DoubleClickPlaysTheSelectedEntryEvenShuffled) {
     m->fOpenFile(media(QStringLiteral("list.m3u")));
     EXPECT_EQ(view(), (QStringList{QStringLiteral("Первая песня"), QStringLiteral("second"),
                                    QStringLiteral("Third")}));
-    ASSERT_TRUE(waitFor(psPlaying));
+    ASSERT_TRUE(waitFor(PlayState::Playing));
     for (int row : {2, 0, 1, 2}) {
-        const int started = count(psPlaying);
+        const int started = count(PlayState::Playing);
         A::list(*m)->setCurrentRow(row);
         A::dblClick(*m);
         ASSERT_TRUE(waitForStartOf(row, started)) << row;
@@ -173,7 +173,7 @@ TEST_F(Playlist, AFolderReachedInsideTheListRefillsTheView) {
     })) << "the highlight is on the entry playing";
     // Stopped first, so the list playing on by itself cannot start an entry in between.
     A::action(*m, "mnStop")->trigger();
-    ASSERT_TRUE(waitUntil([&] { return tap->states.back() == psStopped; }));
+    ASSERT_TRUE(waitUntil([&] { return tap->states.back() == PlayState::Stopped; }));
     for (int row : {4, 0, 2})
         ASSERT_TRUE(playsByDoubleClick(row, expanded[row])) << row;
 }
@@ -226,7 +226,7 @@ TEST_F(Playlist, HotkeysMoveThroughThePlaylistAndSetTheVolume) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(m.get()));
     autoStart();
     m->fOpenFile(media(QStringLiteral("list.m3u")));
-    ASSERT_TRUE(waitFor(psPlaying));
+    ASSERT_TRUE(waitFor(PlayState::Playing));
     QTest::keyClick(m.get(), Qt::Key_F8);
     ASSERT_TRUE(waitForStartOf(1, 1));
     EXPECT_EQ(A::list(*m)->currentRow(), 1) << "the highlight follows the entry playing";
@@ -245,9 +245,9 @@ TEST_F(Playlist, HotkeysMoveThroughThePlaylistAndSetTheVolume) {
 TEST_F(Playlist, ListMenuClearsTheListAndStops) {
     autoStart();
     m->fOpenFile(media(QStringLiteral("list.m3u")));
-    ASSERT_TRUE(waitFor(psPlaying));
+    ASSERT_TRUE(waitFor(PlayState::Playing));
     A::action(*m, "mnClearList")->trigger();
-    ASSERT_TRUE(waitFor(psStopped));
+    ASSERT_TRUE(waitFor(PlayState::Stopped));
     EXPECT_TRUE(view().isEmpty());
     EXPECT_TRUE(engine().entries().empty());
 }

@@ -43,9 +43,9 @@ TEST(RealWindow, ShowsThePictureOrCoverAboveTheBarAndTakesARealClick) {
 
     testsupport::EngineTap tap(A::engine(m));
     int playing = 0, paused = 0;
-    tap.on = [&](int s) {
-        playing += s == playback::psPlaying;
-        paused += s == playback::psPaused;
+    tap.on = [&](playback::PlayState s) {
+        playing += s == playback::PlayState::Playing;
+        paused += s == playback::PlayState::Paused;
     };
     // A song shows the cover it carries; the test picture has many colours, an empty player
     // area one or two.

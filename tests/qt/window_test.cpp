@@ -227,13 +227,13 @@ TEST_F(Window, BarDrivesTheEngineAndFollowsIt) {
     testsupport::EngineTap tap(engine);
     m->fOpenFile(testsupport::media(u"almost-minute.ogg"_s));
     play->click(); // a first start has autostart off
-    ASSERT_TRUE(tap.waitFor(playback::psPlaying));
+    ASSERT_TRUE(tap.waitFor(playback::PlayState::Playing));
     EXPECT_TRUE(waitUntil([&] { return play->accessibleName() == u"Пауза"_s; }));
     EXPECT_EQ(total->text(), u"00:59"_s);
     EXPECT_TRUE(position->isEnabled());
 
     play->click();
-    ASSERT_TRUE(tap.waitFor(playback::psPaused));
+    ASSERT_TRUE(tap.waitFor(playback::PlayState::Paused));
     EXPECT_TRUE(waitUntil([&] { return play->accessibleName() == u"Воспроизведение"_s; }));
 
     // A drag seeks where it is let go, and the bar shows where the engine went.
@@ -284,9 +284,9 @@ TEST_F(Window, AScreenReaderHearsTheTimesAndSeeksWithTheSlider) {
     testsupport::EngineTap tap(engine);
     m->fOpenFile(testsupport::media(u"almost-minute.ogg"_s));
     play->click();
-    ASSERT_TRUE(tap.waitFor(playback::psPlaying));
+    ASSERT_TRUE(tap.waitFor(playback::PlayState::Playing));
     play->click();
-    ASSERT_TRUE(tap.waitFor(playback::psPaused));
+    ASSERT_TRUE(tap.waitFor(playback::PlayState::Paused));
     EXPECT_EQ(name(total), u"Длительность 00:59"_s);
 
     QAccessibleInterface* slider = QAccessible::queryAccessibleInterface(position);

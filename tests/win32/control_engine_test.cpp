@@ -19,13 +19,36 @@ void put(const testsupport::TempDir& dir, const char* name, const std::string& b
     testsupport::put(text::pathOf(dir.file(name)), bytes);
 }
 
+std::string shortName(playback::PlayState state) {
+    switch (state) {
+    case playback::PlayState::Undefined:
+        return "undef";
+    case playback::PlayState::Stopped:
+        return "stop";
+    case playback::PlayState::Paused:
+        return "pause";
+    case playback::PlayState::Playing:
+        return "play";
+    case playback::PlayState::MediaEnded:
+        return "end";
+    case playback::PlayState::Transitioning:
+        return "trans";
+    case playback::PlayState::Ready:
+        return "ready";
+    case playback::PlayState::Other:
+        break;
+    }
+    return "other";
+}
+
 // What the player hears: each play state, and the track's title with a start.
 struct Heard final : player::EngineListener {
     std::vector<std::string> states;
     playback::Track last;
-    void playStateChanged(int state, const playback::Track& track) override {
-        states.push_back(state == 3 ? "3:" + track.name : std::to_string(state));
-        if (state == 3)
+    void playStateChanged(playback::PlayState state, const playback::Track& track) override {
+        states.push_back(state == playback::PlayState::Playing ? "play:" + track.name
+                                                               : shortName(state));
+        if (state == playback::PlayState::Playing)
             last = track;
     }
     void titleChanged(const playback::Track& track) override {
@@ -40,8 +63,8 @@ struct Case {
     const char* name;
     bool keepsList;
     bool loop;
-    // Steps: "open" the list of a b c, "end" of the media (8 9 1), "fail" (every opening
-    // from then on fails), "drain", "next", "prev", "pick <n>" (a double-click).
+    // Steps: "open" the list of a b c, "end" of the media (ended, transitioning, stopped), "fail"
+    // (every opening from then on fails), "drain", "next", "prev", "pick <n>" (a double-click).
     const char* steps;
     const char* heard;  // the states the player heard, in order
     const char* called; // the control's calls, after the list was opened
@@ -49,25 +72,33 @@ struct Case {
 
 const Case kCases[] = {
     {"EventsWaitUntilTheCallHasReturned", false, false, "open", "", "url a play"},
-    {"WineDoublePlayingIsOneStart", false, false, "open drain", "9 0 9 10 9 3:a", "url a play"},
+    {"WineDoublePlayingIsOneStart", false, false, "open drain",
+     "trans undef trans ready trans play:a", "url a play"},
     {"EachEndOpensTheNextEntryItself", false, false, "open drain end drain end drain end drain",
-     "9 0 9 10 9 3:a 8 9 9 10 9 3:b 8 9 9 10 9 3:c 8 9 1", "url a play url b play url c play"},
+     "trans undef trans ready trans play:a end trans trans ready trans play:b end trans trans "
+     "ready trans play:c end trans stop",
+     "url a play url b play url c play"},
     {"RepeatGoesBackToTheTop", false, true, "open drain pick 2 drain end drain",
-     "9 0 9 10 9 3:a 9 10 9 3:c 8 9 9 10 9 3:a", "url a play url c play url a play"},
+     "trans undef trans ready trans play:a trans ready trans play:c end trans trans ready trans "
+     "play:a",
+     "url a play url c play url a play"},
     {"AFailedEntryIsSkippedAndNotToldToPlay", false, false,
-     "open drain pick 1 drain fail next drain", "9 0 9 10 9 3:a 9 10 9 3:b 9 0 1",
+     "open drain pick 1 drain fail next drain",
+     "trans undef trans ready trans play:a trans ready trans play:b trans undef stop",
      "url a play url b play url c"},
     {"AListOfFailuresIsGoneThroughOnce", false, true, "open drain fail next drain",
-     "9 0 9 10 9 3:a 9 0 9 0 9 0 1", "url a play url b url c url a"},
+     "trans undef trans ready trans play:a trans undef trans undef trans undef stop",
+     "url a play url b url c url a"},
     {"StepsByHandFromTheLastWithoutRepeatStayPut", false, false, "open drain pick 2 drain next",
-     "9 0 9 10 9 3:a 9 10 9 3:c", "url a play url c play"},
+     "trans undef trans ready trans play:a trans ready trans play:c", "url a play url c play"},
     {"PreviousFromTheFirstWithRepeatIsTheLast", false, true, "open drain prev drain",
-     "9 0 9 10 9 3:a 9 10 9 3:c", "url a play url c play"},
+     "trans undef trans ready trans play:a trans ready trans play:c", "url a play url c play"},
     // The end of a, still queued when the user goes on: b plays, and c is not skipped to.
     {"AnEndQueuedBeforeTheUsersNextIsOfTheOldMedia", false, false, "open drain end next drain",
-     "9 0 9 10 9 3:a 8 9 1 9 10 9 3:b", "url a play url b play"},
+     "trans undef trans ready trans play:a end trans stop trans ready trans play:b",
+     "url a play url b play"},
     {"TheControlsOwnListIsUsedWhenItKeepsOne", true, false, "open drain pick 2 drain",
-     "9 0 9 3:a 9 3:c", "play item 2"},
+     "trans undef trans play:a trans play:c", "play item 2"},
 };
 
 class ControlEngineRules : public testing::TestWithParam<Case> {};
