@@ -230,7 +230,7 @@ void MpvEngine::handleEvent(const mpv_event& event) {
     case MPV_EVENT_FILE_LOADED:
         state = m_state.fileLoaded(flagProperty("pause"));
         m_resumeId = m_openingId;
-        m_pass.loaded(m_openingId);
+        m_cursor.loaded(m_openingId);
         break;
     case MPV_EVENT_SEEK:
         m_seeking = true;
@@ -381,7 +381,7 @@ void MpvEngine::openingEntry() {
         }
         m_requestedId = -1; // gone from the list
     }
-    m_pass.started(m_openingId);
+    m_cursor.started(m_openingId);
     if (!m_nesting.mayOpen(m_openingId, stringProperty("path"))) {
         // Open nothing: the engine counts it a failure and goes on with the next entry.
         setProperty("stream-open-filename", {});
@@ -392,15 +392,18 @@ void MpvEngine::afterEntryEnd() {
     m_awaitingAfterEnd = false;
     const bool ranOut = m_endReason == EndReason::Eof || m_endReason == EndReason::Error ||
                         m_endReason == EndReason::Redirect;
-    if (!m_shuffle) {
+    if (!m_cursor.shuffle()) {
         // In list order the engine chooses; at the end it starts the list again, or stops.
-        if (ranOut && m_loop && !m_items.empty() && m_items.back().id == m_endedId)
-            m_pass.newPass();
+        if (ranOut)
+            m_cursor.wentOnFrom(m_endedId);
         return;
     }
-    if (ranOut)
-        playAtRandom(m_endedId, true);
-    else if (m_endReason == EndReason::Stop && m_requestedId < 0)
+    if (ranOut) {
+        if (const auto next = m_cursor.next(m_endedId))
+            playEntry(*next);
+        else
+            command({"playlist-play-index", "none"});
+    } else if (m_endReason == EndReason::Stop && m_requestedId < 0)
         afterSkip();
 }
 
@@ -410,24 +413,13 @@ void MpvEngine::afterSkip() {
     if (ended < 0)
         return;
     const int64_t current = intProperty("playlist-current-pos").value_or(-1);
-    if (current == ended + 1) {
-        playAtRandom(m_endedId, false);
-    } else if (current == ended - 1) {
-        if (const auto back = m_pass.previous())
-            playEntry(*back);
-    }
-}
-
-void MpvEngine::playAtRandom(int64_t ended, bool stopWhenDone) {
-    auto next = m_pass.next(m_rng);
-    if (!next && m_loop && m_pass.anyLoaded()) {
-        m_pass.newPass();
-        next = m_pass.next(m_rng, ended);
-    }
-    if (next)
-        playEntry(*next);
-    else if (stopWhenDone)
-        command({"playlist-play-index", "none"});
+    std::optional<int64_t> chosen;
+    if (current == ended + 1)
+        chosen = m_cursor.next(m_endedId);
+    else if (current == ended - 1)
+        chosen = m_cursor.previous(m_endedId);
+    if (chosen)
+        playEntry(*chosen);
 }
 
 void MpvEngine::emitPending() {
@@ -546,7 +538,7 @@ void MpvEngine::readItems() {
     ids.reserve(m_items.size());
     for (const auto& item : m_items)
         ids.push_back(item.id);
-    m_pass.setEntries(std::move(ids));
+    m_cursor.setEntries(std::move(ids));
 }
 
 int MpvEngine::itemIndexOf(int64_t id) const {
@@ -622,10 +614,7 @@ void MpvEngine::setURL(const std::string& url) {
         return;
     if (list)
         m_nesting.listLoaded(url, m_items.front().id, m_items.back().id);
-    int64_t first = m_items.front().id;
-    if (m_shuffle)
-        first = m_pass.next(m_rng).value_or(first);
-    playEntry(first);
+    playEntry(m_cursor.first().value_or(m_items.front().id));
 }
 
 void MpvEngine::clear() {
@@ -633,7 +622,7 @@ void MpvEngine::clear() {
     m_items.clear();
     m_indexById.clear();
     m_listTitles.clear();
-    m_pass.reset();
+    m_cursor.reset();
     m_nesting.reset();
     m_resumeId = -1;
     m_requestedId = -1;
@@ -671,15 +660,15 @@ void MpvEngine::stop() {
 }
 
 void MpvEngine::next() {
-    if (m_shuffle)
-        playAtRandom(playingId(), false);
-    else
-        command({"playlist-next"});
+    if (!m_cursor.shuffle())
+        command({"playlist-next"}); // in list order the engine steps itself
+    else if (const auto next = m_cursor.next(playingId()))
+        playEntry(*next);
 }
 
 void MpvEngine::previous() {
-    if (m_shuffle) {
-        if (const auto back = m_pass.previous()) {
+    if (m_cursor.shuffle()) {
+        if (const auto back = m_cursor.previous(playingId())) {
             playEntry(*back);
             return;
         }
@@ -709,7 +698,7 @@ void MpvEngine::playItem(const Entry& entry) {
 // Set without waiting: it comes as the window is being built, while the engine's core may still
 // be busy starting its video output.
 void MpvEngine::setLoop(bool on) {
-    m_loop = on;
+    m_cursor.setLoop(on);
     if (!m_mpv)
         return;
     const char* value = on ? "inf" : "no";
@@ -719,7 +708,7 @@ void MpvEngine::setLoop(bool on) {
 // Only the choice of what plays next: the track playing goes on, the list keeps its order, and
 // what already played in this pass does not play again.
 void MpvEngine::setShuffle(bool on) {
-    m_shuffle = on;
+    m_cursor.setShuffle(on);
 }
 
 void MpvEngine::setMuted(bool on) {

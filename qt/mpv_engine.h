@@ -3,6 +3,7 @@
 // libmpv as the program's engine. Its events are read on the GUI thread: the engine's wakeup only
 // queues the reading there.
 
+#include "playback/list_cursor.h"
 #include "playback/play_order.h"
 #include "playback/play_state.h"
 #include "player/engine.h"
@@ -14,7 +15,6 @@
 #include <cstdint>
 #include <deque>
 #include <optional>
-#include <random>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -41,8 +41,8 @@ public:
     bool isRunning() const { return m_mpv != nullptr; }
     const std::string& URL() const { return m_url; }
     bool autoStart() const { return m_autoStart; }
-    bool loop() const { return m_loop; }
-    bool shuffle() const { return m_shuffle; }
+    bool loop() const { return m_cursor.loop(); }
+    bool shuffle() const { return m_cursor.shuffle(); }
 
     void setListener(player::EngineListener* listener) override { m_listener = listener; }
     player::EngineListener* listener() const { return m_listener; }
@@ -115,7 +115,6 @@ private:
     int itemIndexOf(int64_t id) const;   // in m_items
     int engineIndexOf(int64_t id) const; // in the engine's list, checked against it
     void playEntry(int64_t id);
-    void playAtRandom(int64_t ended, bool stopWhenDone);
     bool hasCurrentMedia() const;
     bool isLiveStream() const;
     int64_t playingId() const;
@@ -126,8 +125,6 @@ private:
     player::EngineListener* m_listener = nullptr;
     std::string m_url;
     bool m_autoStart = true;
-    bool m_loop = false;
-    bool m_shuffle = false;
     playback::PlayStateMachine m_state;
     std::deque<Pending> m_pending;
     bool m_listChanged = false;
@@ -137,9 +134,8 @@ private:
     std::vector<player::Entry> m_items;
     mutable std::unordered_map<int64_t, int> m_indexById;  // built when first needed
     std::unordered_map<int64_t, std::string> m_listTitles; // of the entries of a list read here
-    playback::RandomPass m_pass;
+    playback::ListCursor m_cursor;                         // also holds Repeat and random order
     playback::Nesting m_nesting;
-    std::mt19937_64 m_rng{std::random_device{}()};
 
     int64_t m_resumeId = -1;    // the entry that Play restarts after Stop
     int64_t m_requestedId = -1; // the entry asked for, until it starts

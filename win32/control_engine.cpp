@@ -112,8 +112,8 @@ void ControlEngine::handle(const ControlEvent& event, bool current) {
             return;
         m_ended = true;
         m_failedInRow = 0;
-        if (m_controlList && m_shuffle)
-            playAtRandom(true); // before the control goes on to its own next entry
+        if (m_controlList && m_cursor.shuffle())
+            playNext(true); // before the control goes on to its own next entry
         return;
     case PlayState::Undefined:
         if (current && m_current >= 0 && !m_controlList && m_requested < 0) {
@@ -159,7 +159,8 @@ void ControlEngine::playing() {
     }
     if (m_requested >= 0 && index != m_requested)
         return; // the control went its own way first; the entry asked for comes next
-    if (m_controlList && m_shuffle && m_requested < 0 && m_current >= 0 && index != m_current) {
+    if (m_controlList && m_cursor.shuffle() && m_requested < 0 && m_current >= 0 &&
+        index != m_current) {
         // The control's own next or previous button went through its list in order: the random
         // pass goes on instead, and the entry the control chose is never told.
         m_heldTransition = false;
@@ -176,8 +177,8 @@ void ControlEngine::playing() {
     m_failedInRow = 0;
     m_current = index;
     if (index >= 0) {
-        m_pass.started(m_entries[std::size_t(index)].id);
-        m_pass.loaded(m_entries[std::size_t(index)].id);
+        m_cursor.started(m_entries[std::size_t(index)].id);
+        m_cursor.loaded(m_entries[std::size_t(index)].id);
     }
     report(PlayState::Playing, currentTrack());
 }
@@ -189,10 +190,7 @@ void ControlEngine::ended() {
         report(PlayState::Stopped);
         return;
     }
-    if (m_shuffle)
-        playAtRandom(true);
-    else
-        step(1, true);
+    playNext(true);
 }
 
 void ControlEngine::report(PlayState state, const playback::Track& track) {
@@ -223,11 +221,9 @@ void ControlEngine::setURL(const std::string& url) {
     std::vector<int64_t> ids;
     for (const auto& entry : m_entries)
         ids.push_back(entry.id);
-    m_pass.setEntries(std::move(ids));
+    m_cursor.setEntries(std::move(ids));
 
-    int first = 0;
-    if (m_shuffle && m_autoStart)
-        first = indexOf(m_pass.next(m_rng).value_or(m_entries.front().id));
+    const int first = m_autoStart ? indexOf(m_cursor.first().value_or(-1)) : 0;
     if (list) {
         std::vector<std::string> urls;
         for (const auto& entry : m_entries)
@@ -251,7 +247,7 @@ void ControlEngine::clear() {
         m_control->setURL({});
     }
     m_entries.clear();
-    m_pass.reset();
+    m_cursor.reset();
     m_controlList = false;
     m_current = -1;
     m_requested = -1;
@@ -271,7 +267,7 @@ void ControlEngine::open(int index, bool start) {
     ++m_opens;
     m_current = index;
     m_ended = false;
-    m_pass.started(m_entries[std::size_t(index)].id);
+    m_cursor.started(m_entries[std::size_t(index)].id);
     m_openFailed = false;
     // Told to play what it could not open, a control may fall over.
     if (m_control->setURL(m_entries[std::size_t(index)].sourceURL) && start && !m_openFailed)
@@ -284,7 +280,7 @@ void ControlEngine::playEntry(int index) {
     if (m_controlList) {
         ++m_opens;
         m_requested = index;
-        m_pass.started(m_entries[std::size_t(index)].id);
+        m_cursor.started(m_entries[std::size_t(index)].id);
         if (m_control->playItem(index))
             return;
         m_requested = -1;
@@ -293,54 +289,34 @@ void ControlEngine::playEntry(int index) {
     open(index, true);
 }
 
-void ControlEngine::step(int by, bool fromEnd) {
-    int index = m_current + by;
-    if (index < 0 || index >= int(m_entries.size())) {
-        if (!m_loop || m_entries.empty()) {
-            if (fromEnd)
-                report(PlayState::Stopped);
-            return;
-        }
-        index = by > 0 ? 0 : int(m_entries.size()) - 1;
-        if (by > 0)
-            m_pass.newPass();
-    }
-    playEntry(index);
+int64_t ControlEngine::currentId() const {
+    return m_current >= 0 && m_current < int(m_entries.size())
+               ? m_entries[std::size_t(m_current)].id
+               : -1;
 }
 
-// The pass's next entry; with Repeat on, a new pass starts when this one is over, never with
-// the entry playing.
-std::optional<int64_t> ControlEngine::nextOfThePass() {
-    auto next = m_pass.next(m_rng);
-    if (!next && m_loop && m_pass.anyLoaded()) {
-        m_pass.newPass();
-        next = m_pass.next(m_rng, m_current >= 0 ? m_entries[std::size_t(m_current)].id : -1);
-    }
-    return next;
-}
-
-void ControlEngine::playAtRandom(bool fromEnd) {
-    if (const auto next = nextOfThePass()) {
+// On to the entry after the current one. fromEnd: the current one ended by itself, so nothing
+// after it is the end of play.
+void ControlEngine::playNext(bool fromEnd) {
+    if (const auto next = m_cursor.next(currentId()))
         playEntry(indexOf(*next));
-    } else if (fromEnd) {
-        if (m_controlList)
-            m_control->stop();
-        else
-            report(PlayState::Stopped);
-    }
+    else if (fromEnd)
+        stopAtTheEnd();
+}
+
+void ControlEngine::stopAtTheEnd() {
+    if (m_controlList)
+        m_control->stop();
+    else
+        report(PlayState::Stopped);
 }
 
 // The control stepped to index by its own button: back when that was the entry before the
 // current one in the list, else on.
 void ControlEngine::stepTheRandomPass(int index) {
     const int count = int(m_entries.size());
-    std::optional<int64_t> chosen;
-    if (count > 2 && index == (m_current + count - 1) % count) {
-        chosen = m_pass.previous();
-    } else {
-        chosen = nextOfThePass();
-    }
-    if (chosen)
+    const bool back = count > 2 && index == (m_current + count - 1) % count;
+    if (const auto chosen = back ? m_cursor.previous(currentId()) : m_cursor.next(currentId()))
         playEntry(indexOf(*chosen));
     else
         m_control->stop(); // the pass is over: nothing the user has not heard plays
@@ -356,7 +332,7 @@ void ControlEngine::play() {
     if (!m_control)
         return;
     if (m_current < 0 && !m_entries.empty()) {
-        playEntry(m_shuffle ? indexOf(m_pass.next(m_rng).value_or(m_entries.front().id)) : 0);
+        playEntry(indexOf(m_cursor.first().value_or(-1)));
         return;
     }
     m_control->play();
@@ -378,21 +354,18 @@ void ControlEngine::stop() {
 void ControlEngine::next() {
     if (!m_control || m_entries.empty())
         return;
-    if (m_shuffle)
-        playAtRandom(false);
-    else if (!m_controlList || !m_control->next())
-        step(1, false);
+    // In list order the control's own list goes on by itself, when it keeps one.
+    if (m_cursor.shuffle() || !m_controlList || !m_control->next())
+        playNext(false);
 }
 
 void ControlEngine::previous() {
     if (!m_control || m_entries.empty())
         return;
-    if (m_shuffle) {
-        if (const auto back = m_pass.previous())
-            playEntry(indexOf(*back));
-    } else if (!m_controlList || !m_control->previous()) {
-        step(-1, false);
-    }
+    if (!m_cursor.shuffle() && m_controlList && m_control->previous())
+        return;
+    if (const auto back = m_cursor.previous(currentId()))
+        playEntry(indexOf(*back));
 }
 
 int ControlEngine::volume() const {
@@ -426,12 +399,12 @@ void ControlEngine::setAutoStart(bool on) {
 }
 
 void ControlEngine::setLoop(bool on) {
-    m_loop = on;
+    m_cursor.setLoop(on);
     controlLoops();
 }
 
 void ControlEngine::setShuffle(bool on) {
-    m_shuffle = on;
+    m_cursor.setShuffle(on);
     controlLoops();
 }
 
@@ -439,7 +412,7 @@ void ControlEngine::setShuffle(bool on) {
 // its list, so that the pass goes on from there; the ends of the pass are the engine's own.
 void ControlEngine::controlLoops() {
     if (m_control)
-        m_control->setMode("loop", m_loop || m_shuffle);
+        m_control->setMode("loop", m_cursor.loop() || m_cursor.shuffle());
 }
 
 void ControlEngine::close() {

@@ -5,7 +5,7 @@
 // returned (drain()), in the order they came. Where the control has no list of its own (or a
 // call is missing), the engine steps through the list itself, one address at a time.
 
-#include "playback/play_order.h"
+#include "playback/list_cursor.h"
 #include "playback/play_state.h"
 #include "player/engine.h"
 #include "win32/media_control.h"
@@ -13,7 +13,6 @@
 #include <deque>
 #include <functional>
 #include <optional>
-#include <random>
 
 namespace win32 {
 
@@ -57,10 +56,10 @@ private:
     void ended();
     void playEntry(int index);
     void open(int index, bool start);
-    void step(int by, bool fromEnd);
-    std::optional<int64_t> nextOfThePass();
-    void playAtRandom(bool fromEnd);
+    void playNext(bool fromEnd);
+    void stopAtTheEnd();
     void stepTheRandomPass(int index);
+    int64_t currentId() const;
     void controlLoops();
     void report(playback::PlayState state, const playback::Track& track = {});
     int indexOf(int64_t id) const;
@@ -86,12 +85,9 @@ private:
     bool m_ended = false;      // the current entry came to its end, or failed
     int m_failedInRow = 0;     // so a list of nothing but failures is not gone round forever
     playback::PlayState m_state = playback::PlayState::Undefined; // last reported
-    playback::Track m_told;  // the track last reported as started
-    bool m_autoStart = true; // as the control starts
-    bool m_loop = false;
-    bool m_shuffle = false;
-    playback::RandomPass m_pass;
-    std::mt19937_64 m_rng{std::random_device{}()};
+    playback::Track m_told;        // the track last reported as started
+    bool m_autoStart = true;       // as the control starts
+    playback::ListCursor m_cursor; // also holds Repeat and random order
 };
 
 } // namespace win32
