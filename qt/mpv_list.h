@@ -1,0 +1,83 @@
+#pragma once
+
+// The engine's playlist as the program sees it: its entries and their ids, the titles of a list
+// read here, the lists nested in it, and which entry plays next. The core holds the list itself;
+// this keeps in step with it and tells it where to go.
+
+#include "playback/list_cursor.h"
+#include "playback/play_order.h"
+#include "playback/play_state.h"
+#include "player/engine.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+class MpvHandle;
+struct mpv_event_end_file;
+
+class MpvList {
+public:
+    explicit MpvList(MpvHandle& mpv) : m_mpv(mpv) {}
+
+    // The core's list, in its order, which is the order of the file.
+    const std::vector<player::Entry>& entries() const { return m_items; }
+    playback::ListCursor& cursor() { return m_cursor; }
+    const playback::ListCursor& cursor() const { return m_cursor; }
+
+    // Loads a media file, a playlist file, a folder or an address into the emptied core, and
+    // starts its first entry (at random in random order).
+    void load(const std::string& url);
+    // Stops the core and empties its list.
+    void clear();
+    // The core is gone: nothing is left of its list.
+    void forget();
+
+    void play();
+    void stop();
+    void next();
+    void previous();
+    void playItem(const player::Entry& entry);
+
+    int currentIndex() const;
+    int64_t playingId() const;
+    int64_t openingId() const { return m_openingId; }
+    // An entry's title from its list: ours for a list read here, else the core's.
+    std::string titleOf(int64_t id, std::string engineTitle) const;
+
+    // The core's events.
+    void started(int64_t entryId);
+    void loaded();
+    playback::EndReason ended(const mpv_event_end_file& end);
+    // The core waits on these hooks.
+    void openingEntry();  // an entry is about to be opened
+    void afterEntryEnd(); // an entry ended, and the core has not yet chosen the next
+    // The core expanded an entry by itself, and the entry to play next is settled: once.
+    bool takeListChanged();
+
+private:
+    void afterSkip(); // ended by a next or previous the core took itself
+    void readItems();
+    void appendList(const std::string& file);
+    int itemIndexOf(int64_t id) const;   // in m_items
+    int engineIndexOf(int64_t id) const; // in the core's list, checked against it
+    void playEntry(int64_t id);
+
+    MpvHandle& m_mpv;
+    std::vector<player::Entry> m_items;
+    mutable std::unordered_map<int64_t, int> m_indexById;  // built when first needed
+    std::unordered_map<int64_t, std::string> m_listTitles; // of the entries of a list read here
+    playback::ListCursor m_cursor;                         // also holds Repeat and random order
+    playback::Nesting m_nesting;
+    bool m_listChanged = false;
+
+    int64_t m_resumeId = -1;    // the entry that Play restarts after Stop
+    int64_t m_requestedId = -1; // the entry asked for, until it starts
+    bool m_unasked = false;     // the entry starting is not the one asked for
+    int64_t m_openingId = -1;   // the entry last started
+    int64_t m_endedId = -1;     // the entry last ended, and why
+    playback::EndReason m_endReason = playback::EndReason::Stop;
+    bool m_awaitingAfterEnd = false;
+};
