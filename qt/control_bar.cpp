@@ -18,6 +18,39 @@ namespace {
 
 enum class Glyph { Previous, Play, Pause, Stop, Next, Sound, Muted };
 
+const QColor kLight(0xE0, 0xE0, 0xE0);
+
+void drawTriangle(QPainter& p, qreal left, qreal right) {
+    QPainterPath path;
+    path.moveTo(left, 6);
+    path.lineTo(right, 16);
+    path.lineTo(left, 26);
+    path.closeSubpath();
+    p.drawPath(path);
+}
+
+// The speaker, with its waves, or crossed out.
+void drawSpeaker(QPainter& p, bool muted) {
+    QPainterPath speaker;
+    speaker.moveTo(4, 12);
+    speaker.lineTo(10, 12);
+    speaker.lineTo(17, 5);
+    speaker.lineTo(17, 27);
+    speaker.lineTo(10, 20);
+    speaker.lineTo(4, 20);
+    speaker.closeSubpath();
+    p.drawPath(speaker);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(kLight, 2.5, Qt::SolidLine, Qt::RoundCap));
+    if (!muted) {
+        p.drawArc(QRectF(12, 10, 10, 12), -50 * 16, 100 * 16);
+        p.drawArc(QRectF(12, 5, 16, 22), -50 * 16, 100 * 16);
+    } else {
+        p.drawLine(QPointF(21, 11), QPointF(29, 21));
+        p.drawLine(QPointF(29, 11), QPointF(21, 21));
+    }
+}
+
 // Drawn here in the bar's own light colour: the style's media icons are dark, for light bars.
 QIcon glyph(Glyph g) {
     constexpr int kSide = 32;
@@ -26,24 +59,16 @@ QIcon glyph(Glyph g) {
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0xE0, 0xE0, 0xE0));
-    auto triangle = [&](qreal left, qreal right) {
-        QPainterPath path;
-        path.moveTo(left, 6);
-        path.lineTo(right, 16);
-        path.lineTo(left, 26);
-        path.closeSubpath();
-        p.drawPath(path);
-    };
+    p.setBrush(kLight);
     switch (g) {
     case Glyph::Previous:
         p.drawRect(QRectF(6, 6, 4, 20));
         p.translate(kSide, 0);
         p.scale(-1, 1);
-        triangle(6, 22);
+        drawTriangle(p, 6, 22);
         break;
     case Glyph::Play:
-        triangle(8, 26);
+        drawTriangle(p, 8, 26);
         break;
     case Glyph::Pause:
         p.drawRect(QRectF(8, 6, 6, 20));
@@ -53,31 +78,13 @@ QIcon glyph(Glyph g) {
         p.drawRect(QRectF(8, 8, 16, 16));
         break;
     case Glyph::Next:
-        triangle(6, 22);
+        drawTriangle(p, 6, 22);
         p.drawRect(QRectF(22, 6, 4, 20));
         break;
     case Glyph::Sound:
-    case Glyph::Muted: {
-        QPainterPath speaker;
-        speaker.moveTo(4, 12);
-        speaker.lineTo(10, 12);
-        speaker.lineTo(17, 5);
-        speaker.lineTo(17, 27);
-        speaker.lineTo(10, 20);
-        speaker.lineTo(4, 20);
-        speaker.closeSubpath();
-        p.drawPath(speaker);
-        p.setBrush(Qt::NoBrush);
-        p.setPen(QPen(QColor(0xE0, 0xE0, 0xE0), 2.5, Qt::SolidLine, Qt::RoundCap));
-        if (g == Glyph::Sound) {
-            p.drawArc(QRectF(12, 10, 10, 12), -50 * 16, 100 * 16);
-            p.drawArc(QRectF(12, 5, 16, 22), -50 * 16, 100 * 16);
-        } else {
-            p.drawLine(QPointF(21, 11), QPointF(29, 21));
-            p.drawLine(QPointF(29, 11), QPointF(21, 21));
-        }
+    case Glyph::Muted:
+        drawSpeaker(p, g == Glyph::Muted);
         break;
-    }
     }
     return QIcon(pixmap);
 }
@@ -119,6 +126,14 @@ ControlBar::ControlBar(QWidget* parent) : QWidget(parent) {
     // The window's style sheet would give the labels its dark text; the bar's own wins.
     setStyleSheet(QStringLiteral("QLabel { color: #E0E0E0; }"));
 
+    buildTimes();
+    buildButtons();
+    buildVolume();
+    arrange();
+}
+
+// The times either side of the position slider.
+void ControlBar::buildTimes() {
     m_elapsed = new QLabel(this);
     m_elapsed->setObjectName(QStringLiteral("elapsed"));
     m_elapsed->setAccessibleName(QStringLiteral("Прошло"));
@@ -144,7 +159,9 @@ ControlBar::ControlBar(QWidget* parent) : QWidget(parent) {
         if (!m_position->isSliderDown())
             seekToSlider();
     });
+}
 
+void ControlBar::buildButtons() {
     m_previous =
         button("previous", QStringLiteral("Предыдущая"), QStringLiteral("Предыдущая запись (F7)"));
     m_previous->setIcon(glyph(Glyph::Previous));
@@ -167,7 +184,9 @@ ControlBar::ControlBar(QWidget* parent) : QWidget(parent) {
     connect(m_stop, &QToolButton::clicked, this, &ControlBar::stopClicked);
     connect(m_next, &QToolButton::clicked, this, &ControlBar::nextClicked);
     connect(m_mute, &QToolButton::clicked, this, &ControlBar::muteRequested);
+}
 
+void ControlBar::buildVolume() {
     m_volume = new QSlider(Qt::Horizontal, this);
     m_volume->setObjectName(QStringLiteral("volume"));
     m_volume->setAccessibleName(QStringLiteral("Громкость"));
@@ -178,7 +197,10 @@ ControlBar::ControlBar(QWidget* parent) : QWidget(parent) {
     m_volume->setPageStep(10);
     m_volume->setFixedWidth(100);
     connect(m_volume, &QSlider::valueChanged, this, &ControlBar::volumeRequested);
+}
 
+// Two rows: the times and the position; the buttons, then mute and volume at the right.
+void ControlBar::arrange() {
     auto* rows = new QVBoxLayout(this);
     rows->setContentsMargins(6, 2, 6, 2);
     rows->setSpacing(0);

@@ -43,6 +43,10 @@ signals:
     void muteRequested(bool on);
 
 private:
+    void buildTimes();
+    void buildButtons();
+    void buildVolume();
+    void arrange();
     QToolButton* button(const char* id, const QString& name, const QString& tip);
     void seekToSlider();
 
