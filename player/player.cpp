@@ -213,6 +213,14 @@ void Player::hotkey(Hotkey key) {
     }
 }
 
+void Player::nextOrStop() {
+    const int last = int(m_engine.entries().size()) - 1;
+    if (!m_options.repeat && !m_options.random && m_engine.currentIndex() == last)
+        m_engine.stop();
+    else
+        m_engine.next();
+}
+
 // Announcing
 
 void Player::mnPrintSongName_Click() {

@@ -83,6 +83,9 @@ public:
     void mnAutoPrint_Click();
     void setFlag(settings::Flag flag, bool on);
     void hotkey(Hotkey key);
+    // The desktop's Next: past the last entry only when the list repeats; otherwise the end of
+    // the list stops. In random order the engine's pass decides.
+    void nextOrStop();
 
     // Announcing.
     void mnPrintSongName_Click();

@@ -152,16 +152,8 @@ public:
     void seeked(double position) override { emit Seeked(std::llround(position * 1e6)); }
 
 public slots:
-    // Past the last entry only when the list repeats; otherwise the end of the list stops, as
-    // the interface asks. In random order the engine's pass decides.
-    void Next() {
-        const settings::PlayOptions& options = m_player.options();
-        const int last = int(m_engine.entries().size()) - 1;
-        if (!options.repeat && !options.random && m_engine.currentIndex() == last)
-            m_engine.stop();
-        else
-            m_engine.next();
-    }
+    // The end of the list stops, as the interface asks.
+    void Next() { m_player.nextOrStop(); }
     void Previous() { m_engine.previous(); }
     void Pause() { m_engine.pause(); }
     void PlayPause() {

@@ -252,6 +252,32 @@ TEST_F(Player, HotkeysMoveThroughTheListAndEveryPressCountsOnTheVolume) {
     EXPECT_EQ(engine.vol, 0);
 }
 
+// The desktop's Next at the last entry stops, unless the list goes on: it repeats, or the
+// engine's random pass decides.
+TEST_F(Player, TheDesktopsNextStopsAtTheEndOfTheList) {
+    load();
+    engine.list = {{1, "/m/a.mp3", "a"}, {2, "/m/b.mp3", "b"}};
+    struct Case {
+        int current;
+        bool repeat, random;
+        const char* call;
+    };
+    const Case cases[] = {
+        {0, false, false, "next"},
+        {1, false, false, "stop"},
+        {1, true, false, "next"},
+        {1, false, true, "next"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.current * 4 + c.repeat * 2 + c.random);
+        player.setFlag(Flag::Repeat, c.repeat);
+        player.setFlag(Flag::Random, c.random);
+        engine.current = c.current;
+        player.nextOrStop();
+        EXPECT_EQ(engine.calls.back(), c.call);
+    }
+}
+
 TEST_F(Player, AStartIsToldShownAndWrittenAndItsEntryLit) {
     load("[Tunelark]\r\nAutoPrint=True\r\n");
     engine.current = 3;
