@@ -196,21 +196,46 @@ void Player::applyFlag(Flag flag) {
     }
 }
 
-void Player::hotkey(Hotkey key) {
-    switch (key) {
-    case Hotkey::Previous:
-        m_engine.previous();
-        break;
-    case Hotkey::Next:
-        m_engine.next();
-        break;
-    case Hotkey::VolumeDown:
-        m_engine.setVolume(m_engine.volume() - 4);
-        break;
-    case Hotkey::VolumeUp:
-        m_engine.setVolume(m_engine.volume() + 4);
-        break;
+void Player::run(Command command) {
+    using enum Command;
+    switch (command) {
+    case Open:
+        return mnOpen_Click();
+    case Exit:
+        return;
+    case Play:
+        return mnPlay_Click();
+    case Pause:
+        return mnPause_Click();
+    case Stop:
+        return mnStop_Click();
+    case AutoStart:
+        return mnAutoStart_Click();
+    case Random:
+        return mnRandom_Click();
+    case Repeat:
+        return mnRepeat_Click();
+    case PrintSongName:
+        return mnPrintSongName_Click();
+    case Format:
+        return mnFormat_Click();
+    case AutoPrint:
+        return mnAutoPrint_Click();
+    case ClearList:
+        return mnClearList_Click();
+    case Previous:
+        return m_engine.previous();
+    case Next:
+        return m_engine.next();
+    case VolumeDown:
+        return stepVolume(-4);
+    case VolumeUp:
+        return stepVolume(+4);
     }
+}
+
+void Player::stepVolume(int by) {
+    m_engine.setVolume(m_engine.volume() + by);
 }
 
 void Player::nextOrStop() {
@@ -262,10 +287,8 @@ void Player::perform(announce::Announcer::Step step) {
         m_view.setTimer(step.wakeInMs);
         if (step.show) {
             const playback::Track& track = *m_announcer.shownTrack();
-            const std::string* fields[] = {&track.sourceURL, &track.author, &track.name,
-                                           &track.durationString, &track.bitrate};
-            for (int i = 0; i < 5; ++i)
-                m_view.setText(i, *fields[i]);
+            m_view.setNowPlaying(
+                {track.sourceURL, track.author, track.name, track.durationString, track.bitrate});
         }
         // Once the program is ending, a line held until now is dropped: no client is waited on.
         if (!step.line || m_unloaded)

@@ -7,6 +7,7 @@
 
 #include "announce/announcer.h"
 #include "announce/irc_link.h"
+#include "player/commands.h"
 #include "player/engine.h"
 #include "player/view.h"
 #include "settings/play_options.h"
@@ -45,13 +46,6 @@ public:
     virtual void seeked(double position) = 0;
 };
 
-enum class Hotkey {
-    Previous,   // F7
-    Next,       // F8
-    VolumeDown, // F11
-    VolumeUp,   // F12
-};
-
 class Player final : private EngineListener {
 public:
     // The longest format the settings file keeps whole.
@@ -82,7 +76,8 @@ public:
     void mnAutoStart_Click();
     void mnAutoPrint_Click();
     void setFlag(settings::Flag flag, bool on);
-    void hotkey(Hotkey key);
+    // What a menu item, a hotkey or a button of the window asks for. Exit is the window's own.
+    void run(Command command);
     // The desktop's Next: past the last entry only when the list repeats; otherwise the end of
     // the list stops. In random order the engine's pass decides.
     void nextOrStop();
@@ -100,10 +95,10 @@ public:
     // The item the engine last started or loaded; empty when stopped.
     const playback::Track& currentTrack() const { return m_current; }
 
-    std::string FN;     // the song file
-    std::string fnJSON; // the same track as JSON, when the JsonFile option is on
-    std::string fnINI;  // the settings file
-    std::string SL;     // the last announcement line built
+    const std::string& songFile() const { return FN; }
+    const std::string& jsonFile() const { return fnJSON; }
+    const std::string& settingsFile() const { return fnINI; }
+    const std::string& lastLine() const { return SL; }
 
 private:
     void playStateChanged(playback::PlayState newState, const playback::Track& item) override;
@@ -121,6 +116,12 @@ private:
     void perform(announce::Announcer::Step step);
     void SendToMirc(const std::string& text);
     void changed();
+    void stepVolume(int by);
+
+    std::string FN;     // the song file
+    std::string fnJSON; // the same track as JSON, when the JsonFile option is on
+    std::string fnINI;  // the settings file
+    std::string SL;     // the last announcement line built
 
     Engine& m_engine;
     View& m_view;

@@ -12,12 +12,21 @@
 
 namespace player {
 
+// The now-playing fields, the window's Text(0) to Text(4), in that order.
+struct NowPlaying {
+    std::string source;
+    std::string author;
+    std::string title;
+    std::string duration;
+    std::string bitrate;
+    bool operator==(const NowPlaying&) const = default;
+};
+
 class View {
 public:
     virtual ~View() = default;
 
-    // The now-playing field Text(index): 0 source, 1 author, 2 title, 3 duration, 4 bitrate.
-    virtual void setText(int index, const std::string& text) = 0;
+    virtual void setNowPlaying(const NowPlaying& now) = 0;
     // List1 holds these names, in this order.
     virtual void setList(const std::vector<std::string>& names) = 0;
     // The highlight of List1; -1 for none.

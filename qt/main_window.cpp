@@ -1,6 +1,7 @@
 #include "qt/main_window.h"
 
 #include "player/handover.h"
+#include "player/layout.h"
 #include "qt/control_bar.h"
 #include "qt/desktop_control.h"
 #include "qt/irc_link_linux.h"
@@ -14,30 +15,39 @@
 #include <QCoreApplication>
 #include <QDropEvent>
 #include <QGuiApplication>
-#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QTimer>
 #include <QUrl>
 #include <QWindow>
 
+using player::Command;
 using player::Player;
 
 namespace {
 
-const QString kTitle = QStringLiteral("Tunelark");
+// Qt's pixels are 96 to the logical inch, whatever the screen.
+QRect rectOf(const player::Twips& twips) {
+    const player::Pixels p = player::pixels(twips, 96);
+    return {p.left, p.top, p.width, p.height};
+}
 
-// Places in pixels (the window's layout at 15 twips per pixel).
-constexpr QRect kPlayerRect{0, 100, 439, 369};
-constexpr QRect kListRect{440, 0, 253, 472};
-constexpr QRect kLabelRect{482, 422, 157, 23};
-constexpr int kFieldWidth = 441, kFieldHeight = 19, kFieldStep = 20;
-constexpr QSize kClientSize{692, 471};
-constexpr QPoint kClientPos{189, 214};
+Qt::Key qtKey(player::Key key) {
+    switch (key) {
+    case player::Key::F7:
+        return Qt::Key_F7;
+    case player::Key::F8:
+        return Qt::Key_F8;
+    case player::Key::F11:
+        return Qt::Key_F11;
+    case player::Key::F12:
+        return Qt::Key_F12;
+    }
+    return Qt::Key_unknown;
+}
 
 // The first dropped local file, if the drop carries a file list at all.
 QString firstDroppedFile(const QMimeData* mime) {
@@ -55,7 +65,7 @@ Main::Main(MainOptions options) : m_options(std::move(options)) {
     // The picture is the one native child window; its siblings need none, and each one they
     // would get would slow the window's first showing.
     QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
-    setWindowTitle(kTitle);
+    setWindowTitle(Main::kTitle);
     setAcceptDrops(true);
     buildControls();
 
@@ -94,17 +104,18 @@ Main::~Main() {
 void Main::buildControls() {
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
-    client->setFixedSize(kClientSize);
+    client->setFixedSize(rectOf(player::kForm.client).size());
     client->setStyleSheet(
         QStringLiteral("QLineEdit, QListWidget { color: #FFFFFF; background: #000000; }"));
     setCentralWidget(client);
 
     WindowsMediaPlayer1Area = new QWidget(client);
     WindowsMediaPlayer1Area->setObjectName(QStringLiteral("WindowsMediaPlayer1"));
-    WindowsMediaPlayer1Area->setGeometry(kPlayerRect);
+    const QRect area = rectOf(player::kForm.WindowsMediaPlayer1);
+    WindowsMediaPlayer1Area->setGeometry(area);
     m_picture = new QWidget(WindowsMediaPlayer1Area);
     m_picture->setObjectName(QStringLiteral("picture"));
-    m_picture->setGeometry(0, 0, kPlayerRect.width(), kPlayerRect.height() - ControlBar::kHeight);
+    m_picture->setGeometry(0, 0, area.width(), area.height() - ControlBar::kHeight);
     m_picture->setAttribute(Qt::WA_NativeWindow);
     m_picture->setAttribute(Qt::WA_DontCreateNativeAncestors);
     m_picture->setAutoFillBackground(true);
@@ -112,12 +123,12 @@ void Main::buildControls() {
     black.setColor(QPalette::Window, Qt::black);
     m_picture->setPalette(black);
     m_bar = new ControlBar(WindowsMediaPlayer1Area);
-    m_bar->setGeometry(0, m_picture->height(), kPlayerRect.width(), ControlBar::kHeight);
+    m_bar->setGeometry(0, m_picture->height(), area.width(), ControlBar::kHeight);
 
     for (int i = 0; i < int(Text.size()); ++i) {
         auto* field = new QLineEdit(client);
         field->setObjectName(QStringLiteral("Text(%1)").arg(i));
-        field->setGeometry(0, i * kFieldStep, kFieldWidth, kFieldHeight);
+        field->setGeometry(rectOf(player::kForm.Text[std::size_t(i)]));
         field->setReadOnly(true);
         field->setAcceptDrops(false); // a dropped file goes to the window, not into the text
         Text[i] = field;
@@ -125,12 +136,12 @@ void Main::buildControls() {
 
     Label1 = new QLabel(client);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(kLabelRect);
+    Label1->setGeometry(rectOf(player::kForm.Label1));
     Label1->hide();
 
     List1 = new QListWidget(client);
     List1->setObjectName(QStringLiteral("List1"));
-    List1->setGeometry(kListRect);
+    List1->setGeometry(rectOf(player::kForm.List1));
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
     List1->setUniformItemSizes(true);
     List1->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -153,13 +164,15 @@ void Main::connectBar() {
     MpvEngine* engine = WindowsMediaPlayer1.get();
     auto show = [this] { m_bar->setState(WindowsMediaPlayer1->transport()); };
     connect(engine, &MpvEngine::transportChanged, m_bar, show);
-    connect(m_bar, &ControlBar::previousClicked, this,
-            [this] { m_player->hotkey(player::Hotkey::Previous); });
-    connect(m_bar, &ControlBar::nextClicked, this,
-            [this] { m_player->hotkey(player::Hotkey::Next); });
-    connect(m_bar, &ControlBar::playClicked, this, [this] { m_player->mnPlay_Click(); });
-    connect(m_bar, &ControlBar::pauseClicked, this, [this] { m_player->mnPause_Click(); });
-    connect(m_bar, &ControlBar::stopClicked, this, [this] { m_player->mnStop_Click(); });
+    const std::pair<void (ControlBar::*)(), Command> buttons[] = {
+        {&ControlBar::previousClicked, Command::Previous},
+        {&ControlBar::playClicked, Command::Play},
+        {&ControlBar::pauseClicked, Command::Pause},
+        {&ControlBar::stopClicked, Command::Stop},
+        {&ControlBar::nextClicked, Command::Next},
+    };
+    for (const auto& [clicked, command] : buttons)
+        connect(m_bar, clicked, this, [this, command] { m_player->run(command); });
     connect(m_bar, &ControlBar::seekRequested, engine, &MpvEngine::setPosition);
     connect(m_bar, &ControlBar::volumeRequested, engine, &MpvEngine::setVolume);
     connect(m_bar, &ControlBar::muteRequested, engine, &MpvEngine::setMuted);
@@ -169,79 +182,50 @@ void Main::connectBar() {
     m_bar->setState(start);
 }
 
+// Each menu and item by its name; Exit closes the window, whose closing ends the player.
 void Main::buildMenus() {
-    auto item = [this](QMenu* menu, const char* name, const QString& caption,
-                       void (Player::*handler)(), bool checkable = false) {
-        QAction* action = menu->addAction(caption);
-        action->setObjectName(QLatin1String(name));
-        action->setCheckable(checkable);
-        connect(action, &QAction::triggered, this, [this, handler] { (*m_player.*handler)(); });
-        return action;
-    };
-    auto separator = [](QMenu* menu, const char* name) {
-        menu->addSeparator()->setObjectName(QLatin1String(name));
-    };
-    auto menu = [this](const char* name, const QString& caption) {
-        QMenu* m = menuBar()->addMenu(caption);
-        m->setObjectName(QLatin1String(name));
-        m->menuAction()->setObjectName(QLatin1String(name));
-        return m;
-    };
-
-    mnFile = menu("mnFile", QStringLiteral("&Файл"));
-    item(mnFile, "mnOpen", QStringLiteral("&Открыть"), &Player::mnOpen_Click);
-    separator(mnFile, "mnR0");
-    mnExit = mnFile->addAction(QStringLiteral("&Выход"), this, &QWidget::close);
-    mnExit->setObjectName(QStringLiteral("mnExit"));
-
-    mnPlaying = menu("mnPlaying", QStringLiteral("&Воспроизведение"));
-    item(mnPlaying, "mnPlay", QStringLiteral("&Воспроизведение"), &Player::mnPlay_Click);
-    item(mnPlaying, "mnPause", QStringLiteral("&Пауза"), &Player::mnPause_Click);
-    item(mnPlaying, "mnStop", QStringLiteral("&Остановить"), &Player::mnStop_Click);
-    separator(mnPlaying, "mnR1");
-    using settings::Flag;
-    m_marks[size_t(Flag::AutoStart)] = item(mnPlaying, "mnAutoStart", QStringLiteral("А&втостарт"),
-                                            &Player::mnAutoStart_Click, true);
-    m_marks[size_t(Flag::Random)] =
-        item(mnPlaying, "mnRandom", QStringLiteral("&Случайно"), &Player::mnRandom_Click, true);
-    m_marks[size_t(Flag::Repeat)] =
-        item(mnPlaying, "mnRepeat", QStringLiteral("&Автоповтор"), &Player::mnRepeat_Click, true);
-
-    mnSongName = menu("mnSongName", QStringLiteral("&Название песни"));
-    item(mnSongName, "mnPrintSongName", QStringLiteral("&Написать"),
-         &Player::mnPrintSongName_Click);
-    item(mnSongName, "mnFormat", QStringLiteral("&Форма записи"), &Player::mnFormat_Click);
-    separator(mnSongName, "mnR2");
-    m_marks[size_t(Flag::AutoPrint)] =
-        item(mnSongName, "mnAutoPrint", QStringLiteral("&Писать автоматически"),
-             &Player::mnAutoPrint_Click, true);
-
-    // Not on the menu bar: it is the playlist view's context menu.
-    mnList = menu("mnList", QStringLiteral("&Меню списка"));
-    mnList->menuAction()->setVisible(false);
-    item(mnList, "mnClearList", QStringLiteral("&Очистить список"), &Player::mnClearList_Click);
+    for (const player::Menu& menu : player::menus()) {
+        QMenu* built = menuBar()->addMenu(qtText(menu.caption));
+        built->setObjectName(QLatin1String(menu.name));
+        built->menuAction()->setObjectName(QLatin1String(menu.name));
+        built->menuAction()->setVisible(menu.onBar);
+        for (const player::MenuItem& item : menu.items) {
+            if (!item.command) {
+                built->addSeparator()->setObjectName(QLatin1String(item.name));
+                continue;
+            }
+            QAction* action = built->addAction(qtText(item.caption));
+            action->setObjectName(QLatin1String(item.name));
+            action->setCheckable(item.mark.has_value());
+            if (item.mark)
+                m_marks[size_t(*item.mark)] = action;
+            if (const Command command = *item.command; command == Command::Exit)
+                connect(action, &QAction::triggered, this, &QWidget::close);
+            else
+                connect(action, &QAction::triggered, this,
+                        [this, command] { m_player->run(command); });
+        }
+    }
+    mnExit = findChild<QAction*>(QStringLiteral("mnExit"));
+    mnList = findChild<QMenu*>(QStringLiteral("mnList"));
 }
 
 void Main::buildHotkeys() {
-    const std::pair<Qt::Key, player::Hotkey> keys[] = {
-        {Qt::Key_F7, player::Hotkey::Previous},
-        {Qt::Key_F8, player::Hotkey::Next},
-        {Qt::Key_F11, player::Hotkey::VolumeDown},
-        {Qt::Key_F12, player::Hotkey::VolumeUp},
-    };
-    for (const auto& [key, hotkey] : keys) {
+    for (const player::Hotkey& hotkey : player::hotkeys()) {
         auto* action = new QAction(this);
-        action->setShortcut(QKeySequence(key));
+        action->setShortcut(QKeySequence(qtKey(hotkey.key)));
         action->setShortcutContext(Qt::WindowShortcut);
-        connect(action, &QAction::triggered, this, [this, hotkey] { m_player->hotkey(hotkey); });
+        const Command command = hotkey.command;
+        connect(action, &QAction::triggered, this, [this, command] { m_player->run(command); });
         addAction(action);
     }
 }
 
 void Main::placeWindow() {
+    const QRect client = rectOf(player::kForm.client);
     const int menuHeight = menuBar()->sizeHint().height();
-    setFixedSize(kClientSize.width(), kClientSize.height() + menuHeight);
-    move(kClientPos - QPoint(0, menuHeight));
+    setFixedSize(client.width(), client.height() + menuHeight);
+    move(client.topLeft() - QPoint(0, menuHeight));
 }
 
 void Main::showEvent(QShowEvent* event) {
@@ -306,52 +290,4 @@ void Main::dropEvent(QDropEvent* event) {
         return;
     event->acceptProposedAction();
     m_player->Form_OLEDragDrop(coreText(file));
-}
-
-// What the player shows and asks
-
-void Main::setText(int index, const std::string& text) {
-    Text[std::size_t(index)]->setText(qtText(text));
-}
-
-void Main::setList(const std::vector<std::string>& names) {
-    QStringList items;
-    items.reserve(qsizetype(names.size()));
-    for (const std::string& name : names)
-        items << qtText(name);
-    List1->clear();
-    List1->addItems(items);
-}
-
-void Main::setListIndex(int row) {
-    List1->setCurrentRow(row);
-}
-
-void Main::setChecked(settings::Flag flag, bool on) {
-    m_marks[size_t(flag)]->setChecked(on);
-}
-
-std::string Main::showOpen(const std::string& filter, const std::string& title,
-                           const std::string& folder) {
-    return coreText(dialogs::ShowOpen(qtText(filter), qtText(title), qtText(folder)));
-}
-
-std::optional<std::string> Main::inputBox(const std::string& prompt, const std::string& title,
-                                          const std::string& preset) {
-    bool ok = false;
-    const QString answer = QInputDialog::getText(this, qtText(title), qtText(prompt),
-                                                 QLineEdit::Normal, qtText(preset), &ok);
-    return ok ? std::optional(coreText(answer)) : std::nullopt;
-}
-
-void Main::messageBox(const std::string& text) {
-    QMessageBox box(QMessageBox::NoIcon, kTitle, qtText(text), QMessageBox::Ok, this);
-    box.exec();
-}
-
-void Main::setTimer(std::optional<int64_t> ms) {
-    if (ms)
-        tmAnnounce->start(int(*ms));
-    else
-        tmAnnounce->stop();
 }

@@ -36,6 +36,8 @@ struct MainOptions {
 class Main : public QMainWindow, private player::View {
     Q_OBJECT
 public:
+    static inline const QString kTitle = QStringLiteral("Tunelark");
+
     explicit Main(MainOptions options = {});
     ~Main() override;
 
@@ -54,7 +56,7 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    void setText(int index, const std::string& text) override;
+    void setNowPlaying(const player::NowPlaying& now) override;
     void setList(const std::vector<std::string>& names) override;
     void setListIndex(int row) override;
     void setChecked(settings::Flag flag, bool on) override;
@@ -85,11 +87,8 @@ private:
     QLabel* Label1 = nullptr;
     QTimer* tmAnnounce = nullptr; // single-shot, armed only while an announcement waits
 
-    QMenu* mnFile = nullptr;
     QAction* mnExit = nullptr;
-    QMenu* mnPlaying = nullptr;
-    QMenu* mnSongName = nullptr;
-    QMenu* mnList = nullptr;
+    QMenu* mnList = nullptr;           // the playlist's context menu
     std::array<QAction*, 4> m_marks{}; // the options' items, by settings::Flag
 
     std::unique_ptr<player::Player> m_player;

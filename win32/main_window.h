@@ -4,29 +4,22 @@
 // control and the menus, drawn by the system. It shows what the player says and hands every
 // command to it.
 
+#include "player/commands.h"
 #include "player/player.h"
 #include "player/view.h"
 
 #include <functional>
+#include <optional>
 #include <windows.h>
 
 namespace win32 {
 
-// The command of each menu item.
-enum MenuCommand : int {
-    mnOpen = 101,
-    mnExit,
-    mnPlay,
-    mnPause,
-    mnStop,
-    mnAutoStart,
-    mnRandom,
-    mnRepeat,
-    mnPrintSongName,
-    mnFormat,
-    mnAutoPrint,
-    mnClearList,
-};
+// The WM_COMMAND id of each menu item's command.
+constexpr int commandId(player::Command command) {
+    return 101 + int(command);
+}
+// The command of a menu item's id; none for any other.
+std::optional<player::Command> menuCommand(int id);
 
 // Child window ids.
 enum ChildId : int { kControlId = 1, kText0 = 10, kList1 = 20 };
@@ -66,7 +59,7 @@ public:
     // One message of the thread, as the window's own loop runs it: hotkeys, Tab, then the rest.
     void dispatch(const MSG& message);
 
-    void setText(int index, const std::string& text) override;
+    void setNowPlaying(const player::NowPlaying& now) override;
     void setList(const std::vector<std::string>& names) override;
     void setListIndex(int row) override;
     void setChecked(settings::Flag flag, bool on) override;
@@ -78,12 +71,25 @@ public:
     void setTimer(std::optional<int64_t> ms) override;
 
 private:
+    static constexpr DWORD kStyle =
+        WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+    static constexpr UINT_PTR kAnnounceTimer = 1;
+
+    static HMENU menuBar();
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM w, LPARAM l);
     LRESULT handle(UINT message, WPARAM w, LPARAM l);
     void command(int id, int code);
+    bool contextMenu(HWND where, LPARAM at);
     void dropped(HDROP drop);
     void copied(const COPYDATASTRUCT& data);
+    void timer(WPARAM id);
+    void destroyed();
+    LRESULT colours(HDC dc);
+
+    // The layout, in this monitor's pixels.
+    UINT dpi() const;
     void layout(UINT dpi);
+    void dpiChanged(UINT dpi, const RECT& suggested);
 
     HWND m_window = nullptr;
     HMENU m_menu = nullptr;

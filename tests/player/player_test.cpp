@@ -56,7 +56,7 @@ struct FakeEngine final : player::Engine {
 };
 
 struct FakeView final : player::View {
-    std::array<std::string, 5> texts;
+    player::NowPlaying now;
     std::vector<std::string> list;
     int listIndex = -1;
     std::map<Flag, bool> checks;
@@ -66,7 +66,7 @@ struct FakeView final : player::View {
     std::function<void()> whileBoxIsUp; // what happens in the box's own event loop
     std::optional<int64_t> timer;
 
-    void setText(int i, const std::string& t) override { texts[std::size_t(i)] = t; }
+    void setNowPlaying(const player::NowPlaying& n) override { now = n; }
     void setList(const std::vector<std::string>& names) override { list = names; }
     void setListIndex(int row) override { listIndex = row; }
     void setChecked(Flag f, bool on) override { checks[f] = on; }
@@ -150,7 +150,7 @@ TEST_F(Player, StartsFromTheStoredOptionsAndLeavesStoringTheFlags) {
                                                  {Flag::AutoPrint, true}}));
     EXPECT_EQ(engine.calls, (std::vector<std::string>{"loop 1", "autoStart 0", "shuffle 0"}));
     EXPECT_EQ(player.options().format, "np: !название");
-    EXPECT_EQ(player.FN, text::utf8Of(dir.path()) + "/SongName.txt");
+    EXPECT_EQ(player.songFile(), text::utf8Of(dir.path()) + "/SongName.txt");
 
     player.mnRandom_Click();
     player.mnRepeat_Click();
@@ -241,15 +241,36 @@ TEST_F(Player, OpeningDroppingAndDoubleClickingReachTheEngineAndTheList) {
 
 TEST_F(Player, HotkeysMoveThroughTheListAndEveryPressCountsOnTheVolume) {
     load();
-    player.hotkey(player::Hotkey::Next);
-    player.hotkey(player::Hotkey::Previous);
+    const auto press = [&](player::Key key) {
+        for (const player::Hotkey& hotkey : player::hotkeys())
+            if (hotkey.key == key)
+                player.run(hotkey.command);
+    };
+    press(player::Key::F8);
+    press(player::Key::F7);
     EXPECT_EQ(engine.calls.back(), "previous");
     EXPECT_EQ(engine.calls[engine.calls.size() - 2], "next");
-    player.hotkey(player::Hotkey::VolumeUp);
+    press(player::Key::F12);
     EXPECT_EQ(engine.vol, 54);
     for (int i = 0; i < 20; ++i)
-        player.hotkey(player::Hotkey::VolumeDown);
+        press(player::Key::F11);
     EXPECT_EQ(engine.vol, 0);
+}
+
+// Each option's menu item turns its own option over, and no other.
+TEST_F(Player, EachMarkedMenuItemTurnsItsOwnOptionOver) {
+    load();
+    for (const Flag flag : {Flag::Repeat, Flag::AutoStart, Flag::Random, Flag::AutoPrint}) {
+        const player::MenuItem& item = player::markedItem(flag);
+        SCOPED_TRACE(item.name);
+        ASSERT_TRUE(item.command);
+        settings::PlayOptions expected = player.options();
+        expected[flag] = !expected[flag];
+        player.run(*item.command);
+        for (const Flag each : {Flag::Repeat, Flag::AutoStart, Flag::Random, Flag::AutoPrint})
+            EXPECT_EQ(player.options()[each], expected[each]);
+        EXPECT_EQ(view.checks[flag], expected[flag]);
+    }
 }
 
 // The desktop's Next at the last entry stops, unless the list goes on: it repeats, or the
@@ -283,10 +304,10 @@ TEST_F(Player, AStartIsToldShownAndWrittenAndItsEntryLit) {
     engine.current = 3;
     start(track("Беспечный ангел"));
     EXPECT_EQ(link.lines, std::vector<std::string>{"/me слушает Ария - Беспечный ангел [00:05]"});
-    EXPECT_EQ(player.SL, link.lines.back());
-    EXPECT_EQ(view.texts, (std::array<std::string, 5>{"/m/Беспечный ангел.mp3", "Ария",
-                                                      "Беспечный ангел", "00:05", "128000"}));
-    EXPECT_EQ(bytesOf(text::pathOf(player.FN)),
+    EXPECT_EQ(player.lastLine(), link.lines.back());
+    EXPECT_EQ(view.now, (player::NowPlaying{"/m/Беспечный ангел.mp3", "Ария", "Беспечный ангел",
+                                            "00:05", "128000"}));
+    EXPECT_EQ(bytesOf(text::pathOf(player.songFile())),
               text::toAnsi("Ария\r\nБеспечный ангел\r\n00:05\r\n128000\r\n"));
     EXPECT_EQ(view.listIndex, 3);
 
@@ -306,7 +327,7 @@ TEST_F(Player, TheDesktopSeesTheTrackTheEngineLastStartedOrLoaded) {
     EXPECT_EQ(player.currentTrack().name, "a");
     engine.listener->titleChanged(track("b"));
     EXPECT_EQ(player.currentTrack().name, "b");
-    EXPECT_EQ(view.texts[2], "b");
+    EXPECT_EQ(view.now.title, "b");
     engine.listener->playStateChanged(PlayState::Playing, {}); // over before it was looked at
     EXPECT_EQ(player.currentTrack().name, "b");
     engine.listener->playStateChanged(PlayState::Stopped, {});
@@ -327,8 +348,8 @@ TEST_F(Player, AMissingClientIsToldOnceAndOnlyTheLinesUnderItsBoxWait) {
         EXPECT_EQ(player.playState(), PlayState::Playing) << "the box does not stop the track";
         start(track("second"));
         start(track("third"));
-        EXPECT_EQ(view.texts[2], "third") << "the fields follow every start";
-        EXPECT_NE(bytesOf(text::pathOf(player.FN)).find("third"), std::string::npos);
+        EXPECT_EQ(view.now.title, "third") << "the fields follow every start";
+        EXPECT_NE(bytesOf(text::pathOf(player.songFile())).find("third"), std::string::npos);
         EXPECT_EQ(link.lines.size(), 1u) << "the lines wait";
         link.accept = true;
     };
@@ -336,7 +357,7 @@ TEST_F(Player, AMissingClientIsToldOnceAndOnlyTheLinesUnderItsBoxWait) {
     EXPECT_EQ(view.asked, std::vector<std::string>{"Tunelark|Клиент не найден!"});
     EXPECT_EQ(link.lines, (std::vector<std::string>{"/me слушает Ария - first [00:05]",
                                                     "/me слушает Ария - third [00:05]"}));
-    EXPECT_EQ(view.texts[2], "third");
+    EXPECT_EQ(view.now.title, "third");
 }
 
 // The program is told to end while the box is up: the line held under it is dropped.

@@ -34,7 +34,7 @@ protected:
         return out;
     }
     QByteArray songFile() {
-        QFile f(QString::fromStdString(A::player(*m).FN));
+        QFile f(QString::fromStdString(A::player(*m).songFile()));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
     }
 
@@ -61,7 +61,7 @@ TEST_F(Capture, TrackStartAnnouncesFillsTheFieldsAndWritesTheSongFile) {
               QStringLiteral("Ария\r\nБеспечный ангел\r\n00:05\r\n128000\r\n").toUtf8());
 
     // Resuming after a pause is a start too: announced and written again.
-    QFile::remove(QString::fromStdString(A::player(*m).FN));
+    QFile::remove(QString::fromStdString(A::player(*m).songFile()));
     A::action(*m, "mnPause")->trigger();
     ASSERT_TRUE(tap->waitFor(PlayState::Paused));
     A::action(*m, "mnPlay")->trigger();

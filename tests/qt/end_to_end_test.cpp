@@ -42,7 +42,7 @@ protected:
         tap = std::make_unique<testsupport::EngineTap>(A::engine(*m));
         tap->on = [this](PlayState s) { playing += s == PlayState::Playing; };
     }
-    QString songFile() const { return QString::fromStdString(A::player(*m).FN); }
+    QString songFile() const { return QString::fromStdString(A::player(*m).songFile()); }
 
     std::unique_ptr<Main> m;
     std::unique_ptr<testsupport::EngineTap> tap;

@@ -2,6 +2,7 @@
 // start and end.
 #include "main_access.h"
 
+#include "player/layout.h"
 #include "qt/russian.h"
 
 #include <gtest/gtest.h>
@@ -69,32 +70,41 @@ struct Bar {
 
 } // namespace
 
+// The places come from the one table of the form; their pixels are tested with it.
 TEST_F(Window, IsLaidOutAsDesigned) {
+    using player::kForm;
+    const auto rect = [](const player::Twips& twips) {
+        const player::Pixels p = player::pixels(twips, 96);
+        return QRect(p.left, p.top, p.width, p.height);
+    };
     auto m = open();
     EXPECT_EQ(m->windowTitle(), QStringLiteral("Tunelark"));
-    EXPECT_EQ(m->centralWidget()->size(), QSize(692, 471));
+    EXPECT_EQ(m->centralWidget()->size(), rect(kForm.client).size());
     m->show();
     ASSERT_TRUE(
         testsupport::waitUntil([&] { return m->isVisible() && m->windowHandle()->isExposed(); }));
-    // The client area sits below the menu bar, first placed at 189, 214 on the screen.
-    EXPECT_EQ(m->centralWidget()->mapToGlobal(QPoint(0, 0)), QPoint(189, 214));
+    // The client area sits below the menu bar, first placed where the form says.
+    EXPECT_EQ(m->centralWidget()->mapToGlobal(QPoint(0, 0)), rect(kForm.client).topLeft());
     EXPECT_EQ(m->minimumSize(), m->maximumSize()); // no resizing
 
     struct Place {
         QWidget* widget;
         QRect rect;
     };
+    const QRect area = rect(kForm.WindowsMediaPlayer1);
+    const int barTop = area.height() - ControlBar::kHeight;
     const Place places[] = {
-        {A::playerArea(*m), {0, 100, 439, 369}},
-        {A::text(*m, 0), {0, 0, 441, 19}},
-        {A::text(*m, 1), {0, 20, 441, 19}},
-        {A::text(*m, 2), {0, 40, 441, 19}},
-        {A::text(*m, 3), {0, 60, 441, 19}},
-        {A::text(*m, 4), {0, 80, 441, 19}},
-        {A::list(*m), {440, 0, 253, 472}},
+        {A::playerArea(*m), area},
+        {A::text(*m, 0), rect(kForm.Text[0])},
+        {A::text(*m, 1), rect(kForm.Text[1])},
+        {A::text(*m, 2), rect(kForm.Text[2])},
+        {A::text(*m, 3), rect(kForm.Text[3])},
+        {A::text(*m, 4), rect(kForm.Text[4])},
+        {A::list(*m), rect(kForm.List1)},
+        {m->findChild<QWidget*>(QStringLiteral("Label1")), rect(kForm.Label1)},
         // Inside the player area: the picture above the bar.
-        {A::picture(*m), {0, 0, 439, 317}},
-        {A::bar(*m), {0, 317, 439, 52}},
+        {A::picture(*m), {0, 0, area.width(), barTop}},
+        {A::bar(*m), {0, barTop, area.width(), ControlBar::kHeight}},
     };
     for (const auto& p : places)
         EXPECT_EQ(p.widget->geometry(), p.rect) << p.widget->objectName().toStdString();
@@ -310,8 +320,10 @@ TEST_F(Window, StoredOptionsCheckTheirMenuItems) {
     EXPECT_TRUE(A::action(*m, "mnAutoPrint")->isChecked());
     EXPECT_TRUE(A::engine(*m).loop());
     EXPECT_TRUE(A::engine(*m).shuffle());
-    EXPECT_EQ(A::player(*m).fnINI, (folder.path() + QStringLiteral("/mirc.ini")).toStdString());
-    EXPECT_EQ(A::player(*m).FN, (folder.path() + QStringLiteral("/SongName.txt")).toStdString());
+    EXPECT_EQ(A::player(*m).settingsFile(),
+              (folder.path() + QStringLiteral("/mirc.ini")).toStdString());
+    EXPECT_EQ(A::player(*m).songFile(),
+              (folder.path() + QStringLiteral("/SongName.txt")).toStdString());
 }
 
 TEST_F(Window, ExitAndCloseSaveTheSameOptions) {
@@ -374,8 +386,8 @@ TEST_F(Window, DialogsSpeakRussian) {
 
 TEST_F(Window, RootFolderGetsNoDoubledSeparator) {
     auto m = testsupport::headlessMain(QStringLiteral("/"));
-    EXPECT_EQ(A::player(*m).fnINI, "/mirc.ini");
-    EXPECT_EQ(A::player(*m).FN, "/SongName.txt");
+    EXPECT_EQ(A::player(*m).settingsFile(), "/mirc.ini");
+    EXPECT_EQ(A::player(*m).songFile(), "/SongName.txt");
     // Destroyed without closing, so nothing is written to the root folder.
 }
 

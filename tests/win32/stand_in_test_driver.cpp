@@ -242,7 +242,7 @@ void loadedWithoutStarting(const std::wstring& exe) {
     expect(e.entries().size() == 2 && e.field(2).empty() && Evening::pokes().empty(),
            "the list shows, nothing plays or is told", "2 entries, no title, no line",
            std::to_string(e.entries().size()) + " entries, title \"" + e.field(2) + "\"");
-    PostMessageW(e.main, WM_COMMAND, win32::mnPlay, 0);
+    PostMessageW(e.main, WM_COMMAND, win32::commandId(player::Command::Play), 0);
     expect(e.titleIs("Беспечный ангел"), "Play starts the first entry", "Беспечный ангел",
            e.field(2));
     expect(Evening::pokesReach(1), "and it is told", "1 line", "none");

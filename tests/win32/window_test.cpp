@@ -17,6 +17,7 @@
 
 namespace {
 
+using player::Command;
 using testsupport::FakeControl;
 
 struct Link final : announce::IrcLink {
@@ -94,17 +95,17 @@ TEST_F(Window, MenusCarryTheirCaptionsAndTheOptionsTheirMarks) {
     EXPECT_EQ(menuText(bar, 1, MF_BYPOSITION), "&Воспроизведение");
     EXPECT_EQ(menuText(bar, 2, MF_BYPOSITION), "&Название песни");
     const std::pair<int, const char*> items[] = {
-        {win32::mnOpen, "&Открыть"},
-        {win32::mnExit, "&Выход"},
-        {win32::mnPlay, "&Воспроизведение"},
-        {win32::mnPause, "&Пауза"},
-        {win32::mnStop, "&Остановить"},
-        {win32::mnAutoStart, "А&втостарт"},
-        {win32::mnRandom, "&Случайно"},
-        {win32::mnRepeat, "&Автоповтор"},
-        {win32::mnPrintSongName, "&Написать"},
-        {win32::mnFormat, "&Форма записи"},
-        {win32::mnAutoPrint, "&Писать автоматически"},
+        {win32::commandId(Command::Open), "&Открыть"},
+        {win32::commandId(Command::Exit), "&Выход"},
+        {win32::commandId(Command::Play), "&Воспроизведение"},
+        {win32::commandId(Command::Pause), "&Пауза"},
+        {win32::commandId(Command::Stop), "&Остановить"},
+        {win32::commandId(Command::AutoStart), "А&втостарт"},
+        {win32::commandId(Command::Random), "&Случайно"},
+        {win32::commandId(Command::Repeat), "&Автоповтор"},
+        {win32::commandId(Command::PrintSongName), "&Написать"},
+        {win32::commandId(Command::Format), "&Форма записи"},
+        {win32::commandId(Command::AutoPrint), "&Писать автоматически"},
     };
     for (const auto& [id, caption] : items)
         EXPECT_EQ(menuText(bar, UINT(id), MF_BYCOMMAND), caption);
@@ -112,15 +113,15 @@ TEST_F(Window, MenusCarryTheirCaptionsAndTheOptionsTheirMarks) {
     const auto checked = [&](int id) {
         return (GetMenuState(bar, UINT(id), MF_BYCOMMAND) & MF_CHECKED) != 0;
     };
-    EXPECT_TRUE(checked(win32::mnRandom));
-    EXPECT_FALSE(checked(win32::mnRepeat));
-    SendMessageW(window.window(), WM_COMMAND, win32::mnRepeat, 0);
-    EXPECT_TRUE(checked(win32::mnRepeat));
+    EXPECT_TRUE(checked(win32::commandId(Command::Random)));
+    EXPECT_FALSE(checked(win32::commandId(Command::Repeat)));
+    SendMessageW(window.window(), WM_COMMAND, win32::commandId(Command::Repeat), 0);
+    EXPECT_TRUE(checked(win32::commandId(Command::Repeat)));
     EXPECT_TRUE(player.options().repeat);
 }
 
 TEST_F(Window, ADropOpensTheFirstFileAndItsStartFillsTheFields) {
-    SendMessageW(window.window(), WM_COMMAND, win32::mnAutoStart, 0);
+    SendMessageW(window.window(), WM_COMMAND, win32::commandId(Command::AutoStart), 0);
     // Two files, as Explorer drops them.
     const std::wstring files = win32::wide(dir.file("один.wav")) + L'\0' +
                                win32::wide(dir.file("два.wav")) + L'\0' + L'\0';
@@ -152,7 +153,7 @@ TEST_F(Window, TheFormatIsAskedForAndStoredInTheFilesOwnEncoding) {
         SetDlgItemTextW(box, win32::kInputLine, answer.c_str());
         SendMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
     });
-    SendMessageW(window.window(), WM_COMMAND, win32::mnFormat, 0);
+    SendMessageW(window.window(), WM_COMMAND, win32::commandId(Command::Format), 0);
     KillTimer(nullptr, timer);
     EXPECT_EQ(player.options().format, "/me слушает !название");
     const std::string ini = testsupport::bytesOf(text::pathOf(dir.file("mirc.ini")));
@@ -162,7 +163,7 @@ TEST_F(Window, TheFormatIsAskedForAndStoredInTheFilesOwnEncoding) {
 
 // Windows may end the session without closing the window.
 TEST_F(Window, TheOptionsAreSavedWhenTheSessionEnds) {
-    SendMessageW(window.window(), WM_COMMAND, win32::mnRepeat, 0);
+    SendMessageW(window.window(), WM_COMMAND, win32::commandId(Command::Repeat), 0);
     SendMessageW(window.window(), WM_ENDSESSION, TRUE, 0);
     const std::string ini = testsupport::bytesOf(text::pathOf(dir.file("mirc.ini")));
     EXPECT_NE(ini.find("Repeat=True\r\n"), std::string::npos) << ini;
