@@ -171,8 +171,10 @@ void Main::connectBar() {
         {&ControlBar::stopClicked, Command::Stop},
         {&ControlBar::nextClicked, Command::Next},
     };
-    for (const auto& [clicked, command] : buttons)
-        connect(m_bar, clicked, this, [this, command] { m_player->run(command); });
+    for (const auto& button : buttons) {
+        const Command command = button.second;
+        connect(m_bar, button.first, this, [this, command] { m_player->run(command); });
+    }
     connect(m_bar, &ControlBar::seekRequested, engine, &MpvEngine::setPosition);
     connect(m_bar, &ControlBar::volumeRequested, engine, &MpvEngine::setVolume);
     connect(m_bar, &ControlBar::muteRequested, engine, &MpvEngine::setMuted);
