@@ -3,6 +3,7 @@
 // one; the media control is the stand-in, as Wine's own lacks too much.
 #include "win32/main_window.h"
 
+#include "player/layout.h"
 #include "settings/code_page.h"
 #include "support/temp_dir.h"
 #include "win32/fake_control.h"
@@ -140,6 +141,28 @@ TEST_F(Window, ADropOpensTheFirstFileAndItsStartFillsTheFields) {
     EXPECT_EQ(SendMessageW(window.list(), LB_GETCURSEL, 0, 0), 0);
     EXPECT_EQ(testsupport::bytesOf(text::pathOf(dir.file("SongName.txt"))),
               text::toAnsi("\r\nодин\r\n00:02\r\n\r\n"));
+}
+
+// Each control and the client area as the form has them, at the window's scale.
+TEST_F(Window, ControlsSitWhereTheFormPutsThem) {
+    using player::kForm;
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    const auto placed = [&](HWND child) {
+        RECT r;
+        GetWindowRect(child, &r);
+        MapWindowPoints(nullptr, window.window(), reinterpret_cast<POINT*>(&r), 2);
+        return player::Pixels{r.left, r.top, r.right - r.left, r.bottom - r.top};
+    };
+    for (int i = 0; i < 5; ++i)
+        EXPECT_TRUE(placed(window.field(i)) == player::pixels(kForm.Text[std::size_t(i)], dpi))
+            << i;
+    EXPECT_TRUE(placed(window.list()) == player::pixels(kForm.List1, dpi));
+    RECT client;
+    GetClientRect(window.window(), &client);
+    EXPECT_EQ(client.right, player::pixels(kForm.client.width, dpi));
+    EXPECT_EQ(client.bottom, player::pixels(kForm.client.height, dpi));
 }
 
 // The box is answered once it shows, as a user would.
