@@ -66,8 +66,9 @@ struct OptionKey {
     std::string (*text)(const PlayOptions& options);
 };
 
-template <bool PlayOptions::*flag> OptionKey flagKey(std::string_view name) {
-    return {name, "False", Stored::AtExit,
+template <bool PlayOptions::*flag>
+OptionKey flagKey(std::string_view name, Stored stored = Stored::AtExit) {
+    return {name, "False", stored,
             [](PlayOptions& o, const std::string& t) { o.*flag = parseBoolean(t).value_or(false); },
             [](const PlayOptions& o) { return booleanText(o.*flag); }};
 }
@@ -85,9 +86,9 @@ const OptionKey kKeys[] = {
     {"AnnounceDelay", "0", Stored::Never,
      [](PlayOptions& o, const std::string& t) { o.announceDelayMs = delayMs(t); },
      [](const PlayOptions& o) { return std::to_string(double(o.announceDelayMs) / 1000); }},
-    {"JsonFile", "False", Stored::Never,
-     [](PlayOptions& o, const std::string& t) { o.jsonFile = parseBoolean(t).value_or(false); },
-     [](const PlayOptions& o) { return booleanText(o.jsonFile); }},
+    flagKey<&PlayOptions::jsonFile>("JsonFile", Stored::Never),
+    flagKey<&PlayOptions::fieldFiles>("FieldFiles", Stored::Never),
+    flagKey<&PlayOptions::clearOnStop>("ClearOnStop", Stored::Never),
 };
 
 } // namespace

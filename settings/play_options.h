@@ -22,6 +22,8 @@ struct PlayOptions {
     std::string format = {};     // the announcement line's format
     int64_t announceDelayMs = 0; // how long a track plays before it is told automatically
     bool jsonFile = false;       // SongName.json beside SongName.txt
+    bool fieldFiles = false;     // NowPlaying/ beside SongName.txt: one file a detail, the cover
+    bool clearOnStop = false;    // the field files emptied when nothing plays
 
     bool& operator[](Flag flag);
     bool operator[](Flag flag) const;
@@ -43,8 +45,8 @@ using ReadValue =
 
 // Every key of the table, in this order: Repeat, AutoStart, Random and AutoPrint ("False" when
 // missing; text that is no Boolean leaves the flag off), Format (defaultFormat when missing; an
-// empty value stays empty), AnnounceDelay (seconds, see delayMs; "0" when missing) and JsonFile
-// (a Boolean, "False" when missing).
+// empty value stays empty), AnnounceDelay (seconds, see delayMs; "0" when missing), and JsonFile,
+// FieldFiles and ClearOnStop (Booleans, "False" when missing).
 PlayOptions readOptions(const ReadValue& read, std::string_view defaultFormat);
 
 // Writes one value under key; the writer may change the text in place to what it stored.

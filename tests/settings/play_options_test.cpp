@@ -103,7 +103,8 @@ TEST(Options, StartupReadsAndShutdownStoresTheFlags) {
         EXPECT_EQ(std::tie(read.repeat, read.autoStart, read.random, read.autoPrint, read.format),
                   std::tie(e.repeat, e.autoStart, e.random, e.autoPrint, e.format));
         EXPECT_EQ(asked, (std::vector<std::string>{"Repeat", "AutoStart", "Random", "AutoPrint",
-                                                   "Format", "AnnounceDelay", "JsonFile"}));
+                                                   "Format", "AnnounceDelay", "JsonFile",
+                                                   "FieldFiles", "ClearOnStop"}));
         // What shutdown stores reads back as the same flags.
         const Stored_ file = stored(read, Stored::AtExit);
         const PlayOptions again = settings::readOptions(reader(file), fallback);
