@@ -18,6 +18,7 @@ Announcer::Announcer(const settings::PlayOptions& options, ValueEscaper escape, 
 void Announcer::setFiles(std::string songFile, std::string jsonFile) {
     m_songFile = std::move(songFile);
     m_jsonFile = std::move(jsonFile);
+    m_fields.setFolder(text::utf8Of(text::pathOf(m_songFile).parent_path() / "NowPlaying"));
 }
 
 void Announcer::setDelay(int64_t delayMs) {
@@ -68,6 +69,11 @@ Announcer::Step Announcer::stopped(const Moment& now) {
     return finish({}, now);
 }
 
+void Announcer::nothingPlays() {
+    if (m_options.fieldFiles && m_options.clearOnStop)
+        m_fields.clear();
+}
+
 Announcer::Step Announcer::elapsed(const Moment& now) {
     if (m_delay.elapsed(now.steadyMs).announce)
         m_due = true;
@@ -109,6 +115,9 @@ void Announcer::show(Start start, Step& step) {
         m_write(m_songFile, songFileBytes(m_shown->track));
     if (m_options.jsonFile && !m_jsonFile.empty())
         m_write(m_jsonFile, songJsonBytes(m_shown->track, false, m_shown->at));
+    // The line as people read it, without what a client needs escaped.
+    if (m_options.fieldFiles && !m_songFile.empty())
+        m_fields.show(m_shown->track, buildLine(m_options.format, m_shown->track, nullptr));
 }
 
 void Announcer::handOut(const playback::Track& track, Step& step) {

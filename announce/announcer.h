@@ -9,6 +9,7 @@
 // told only for the latest start, and only while that still plays.
 
 #include "announce/announce_delay.h"
+#include "announce/field_files.h"
 #include "announce/format.h"
 #include "announce/wall_time.h"
 #include "playback/track.h"
@@ -42,13 +43,19 @@ public:
         std::optional<int64_t> wakeInMs; // call elapsed() after this long; none: no timer
     };
 
-    // Reads the format, AutoPrint and JsonFile from options as they are at each call.
+    // Reads the format, AutoPrint, JsonFile, FieldFiles and ClearOnStop from options as they are
+    // at each call.
     Announcer(const settings::PlayOptions& options, ValueEscaper escape,
               FileWriter write = writeSongFile);
 
-    // Where SongName.txt and SongName.json go, and how long a track plays before it is told.
+    // Where SongName.txt and SongName.json go (the field files in NowPlaying beside them), and
+    // how long a track plays before it is told.
     void setFiles(std::string songFile, std::string jsonFile);
     void setDelay(int64_t delayMs);
+    // Where the cover comes from when the track holds one.
+    void setEmbeddedCover(FieldFiles::EmbeddedCover save) {
+        m_fields.setEmbeddedCover(std::move(save));
+    }
 
     // The engine entered Playing with this track (empty: over before it could be looked at);
     // afterPause when it came straight from a pause.
@@ -57,6 +64,9 @@ public:
     Step paused(const std::string& currentSource, const Moment& now);
     // Stopped, over, or on its way to another entry.
     Step stopped(const Moment& now);
+    // Nothing plays any more: stopped, the end of the list, or the program's end. The field files
+    // are emptied when ClearOnStop is on; the song files keep the last track.
+    void nothingPlays();
     // The timer a step asked for came back.
     Step elapsed(const Moment& now);
     // The user tells the channel of the current track now.
@@ -84,6 +94,7 @@ private:
     std::string m_songFile;
     std::string m_jsonFile;
     AnnounceDelay m_delay;
+    FieldFiles m_fields;
 
     std::optional<Start> m_shown;            // the start the fields show
     std::optional<playback::Track> m_byHand; // told by hand; its line is out

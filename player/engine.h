@@ -73,6 +73,10 @@ public:
     virtual void setLoop(bool on) = 0;    // the playlist again from the top
     virtual void setShuffle(bool on) = 0; // random order, every entry once per pass
 
+    // Writes the picture embedded in the item playing to pngFile, as PNG; false when it has none
+    // or the engine cannot take it.
+    virtual bool saveCover(const std::string& /*pngFile*/) { return false; }
+
     // Ends the engine; every operation is then as if it had never started.
     virtual void close() = 0;
 };

@@ -42,6 +42,8 @@ Player::Player(Engine& engine, View& view, announce::IrcLink& link, const Clock&
       m_announcer(m_options,
                   [&link](const std::string& value) { return link.escapeValue(value); }) {
     m_engine.setListener(this);
+    m_announcer.setEmbeddedCover(
+        [&engine](const std::string& file) { return engine.saveCover(file); });
 }
 
 Player::~Player() {
@@ -87,8 +89,10 @@ void Player::Form_Load(const Places& places) {
 }
 
 void Player::Form_Unload() {
-    if (!std::exchange(m_unloaded, true))
-        store(settings::Stored::AtExit);
+    if (std::exchange(m_unloaded, true))
+        return;
+    store(settings::Stored::AtExit);
+    m_announcer.nothingPlays();
 }
 
 void Player::store(settings::Stored when) {
@@ -328,6 +332,8 @@ void Player::WindowsMediaPlayer1_PlayStateChange(PlayState NewState,
             m_view.setListIndex(m_engine.currentIndex());
         perform(m_announcer.started(item, before == PlayState::Paused, m_clock.now()));
     } else {
+        if (NewState == PlayState::Stopped)
+            m_announcer.nothingPlays(); // stopped, or at the end of the list
         perform(m_announcer.stopped(m_clock.now()));
     }
 }

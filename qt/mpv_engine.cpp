@@ -46,6 +46,14 @@ void MpvEngine::release() {
     m_list.forget();
 }
 
+// The engine decodes a song's embedded picture as its video: a still of that is the picture, in
+// its own size, whatever the window shows of it.
+bool MpvEngine::saveCover(const std::string& pngFile) {
+    if (!m_mpv.hasMedia() || !m_mpv.flagProperty("current-tracks/video/albumart"))
+        return false;
+    return m_mpv.command({"screenshot-to-file", pngFile.c_str(), "video"});
+}
+
 void MpvEngine::onWakeup(void* self) {
     // Runs on an engine thread: only hand over to the GUI thread.
     auto* engine = static_cast<MpvEngine*>(self);

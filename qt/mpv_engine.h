@@ -53,6 +53,7 @@ public:
     void setLoop(bool on) override;
     void setShuffle(bool on) override;
     // The window calls this while the native window the video is drawn into still exists.
+    bool saveCover(const std::string& pngFile) override;
     void close() override;
 
     // The item now loaded, read now: what a start reports.

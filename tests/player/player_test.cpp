@@ -446,4 +446,19 @@ TEST_F(Player, TagsReachEveryReaderWithoutControlCharacters) {
     EXPECT_EQ(json.find("\\u001b"), std::string::npos) << json;
 }
 
+// Nothing plays once stopped, at the end of the list and at the end: the field files say so.
+TEST_F(Player, TheFieldFilesEmptyWhenNothingPlaysAnyMore) {
+    load("[Tunelark]\r\nFieldFiles=True\r\nClearOnStop=True\r\n");
+    const auto title = [this] { return bytesOf(dir.path() / "NowPlaying" / "title.txt"); };
+    for (const PlayState then :
+         {PlayState::Paused, PlayState::MediaEnded, PlayState::Transitioning, PlayState::Stopped}) {
+        start(track("a"));
+        engine.listener->playStateChanged(then, {});
+        EXPECT_EQ(title(), then == PlayState::Stopped ? "" : "a");
+    }
+    start(track("b"));
+    player.Form_Unload();
+    EXPECT_EQ(title(), "");
+}
+
 } // namespace

@@ -1,0 +1,57 @@
+#pragma once
+
+// The field files: each detail of the track playing in a file of its own, and its cover, in the
+// folder NowPlaying beside SongName.txt, for stream overlays that show one file per text.
+
+#include "playback/track.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace announce {
+
+// The field files' names and bytes, in this order: artist.txt, title.txt, album.txt,
+// duration.txt and line.txt (the announcement line). Each is valid UTF-8, with no BOM, no
+// control characters and so no line break at the end.
+std::vector<std::pair<std::string, std::string>> fieldFileBytes(const playback::Track& track,
+                                                                std::string_view line);
+
+// The picture kept beside a track, among the names in its folder: the first of cover, folder,
+// front and AlbumArtSmall, in any letter case, ending in .png, .jpg or .jpeg (a .png before a
+// .jpg of the same name). Empty for none.
+std::string coverBeside(const std::vector<std::string>& names);
+
+// A picture's real type by its first bytes: "png", "jpg", or empty for anything else.
+std::string pictureType(std::string_view bytes);
+
+// The field files in one folder. Each is replaced as a whole under the song files' rules: a
+// reader sees the old or the new bytes, and another user's file is never written through a link.
+class FieldFiles {
+public:
+    // Writes the picture embedded in the track playing to pngFile, as PNG; false when it has none.
+    using EmbeddedCover = std::function<bool(const std::string& pngFile)>;
+
+    void setEmbeddedCover(EmbeddedCover save) { m_embedded = std::move(save); }
+    // The folder that holds them; created at the first track.
+    void setFolder(std::string folder) { m_folder = std::move(folder); }
+
+    // Writes the track's field files and its cover: the picture embedded in it (cover.png), else
+    // the picture beside its file, copied as it is under the name of its real type (cover.png or
+    // cover.jpg); the other name is removed. No picture, or a track that is no file: no cover.
+    void show(const playback::Track& track, std::string_view line);
+    // Nothing plays: the field files are emptied and the cover removed.
+    void clear();
+
+private:
+    void showCover(const playback::Track& track);
+    bool showEmbedded();
+    void removeCoversBut(std::string_view keep);
+
+    std::string m_folder;
+    EmbeddedCover m_embedded;
+};
+
+} // namespace announce

@@ -1,0 +1,95 @@
+// The field files and the cover as a reader of NowPlaying finds them.
+#include "announce/announcer.h"
+
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Files = std::map<std::string, std::string>;
+const std::string kJpeg = "\xFF\xD8\xFF\xE0", kPng = "\x89PNG\r\n\x1A\n";
+
+Files filesIn(const fs::path& folder) {
+    Files files;
+    for (const auto& entry : fs::directory_iterator(folder))
+        files[text::utf8Of(entry.path().filename())] = testsupport::bytesOf(entry.path());
+    return files;
+}
+
+TEST(FieldFiles, ThePictureBesideIsTheFirstNameInOrderInAnyCase) {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"01.mp3", "Folder.JPG"}, "Folder.JPG"},
+        {{"folder.jpg", "COVER.jpeg"}, "COVER.jpeg"},
+        {{"cover.jpg", "Cover.png"}, "Cover.png"},
+        {{"AlbumArt_{1}_Large.jpg", "AlbumArtSmall.jpg"}, "AlbumArtSmall.jpg"},
+        {{"cover.gif", "back.jpg", "cover.jpg.txt", "my cover.jpg"}, ""},
+    };
+    for (const auto& [names, expected] : cases)
+        EXPECT_EQ(announce::coverBeside(names), expected) << testing::PrintToString(names);
+}
+
+// Each start brings its details, each one line of UTF-8 without a BOM, and its cover, named by
+// what the picture is; the keys decide whether anything is written, and whether it is emptied
+// when nothing plays.
+TEST(FieldFiles, FollowEachStartAndEmptyWhenNothingPlays) {
+    struct Step {
+        const char* what;
+        Files beside, cover;       // the track's folder; NowPlaying besides the field files
+        std::string embedded = {}; // the picture the engine takes from the track
+        bool address = false;      // a station's, not a file's
+    };
+    const Step steps[] = {
+        {"JPEG", {{"cover.jpg", kJpeg}}, {{"cover.jpg", kJpeg}}},
+        {"PNG in its place", {{"Folder.png", kPng}}, {{"cover.png", kPng}}},
+        {"JPEG named .png", {{"front.png", kJpeg}}, {{"cover.jpg", kJpeg}}},
+        {"address", {{"cover.jpg", kJpeg}}, {}, {}, true},
+        {"embedded first", {{"cover.jpg", kJpeg}}, {{"cover.png", kPng}}, kPng},
+        {"no known type", {{"cover.png", "GIF89a"}}, {}},
+        {"embedded, no PNG", {{"cover.jpg", kJpeg}}, {{"cover.jpg", kJpeg}}, kJpeg},
+    };
+    testsupport::TempDir dir;
+    settings::PlayOptions options{.format = "np !название", .fieldFiles = true};
+    announce::Announcer announcer(options, [](const std::string& v) { return "<" + v + ">"; });
+    announcer.setFiles(text::utf8Of(dir.path() / "SongName.txt"), {});
+    std::string embedded;
+    announcer.setEmbeddedCover([&](const std::string& png) {
+        return !embedded.empty() && testsupport::put(text::pathOf(png), embedded);
+    });
+    const auto played = [&](const std::string& source, const std::string& title) {
+        announcer.started(
+            {.sourceURL = source, .name = title, .author = "\xEF\xBB\xBFАр\nия", .album = "x\xFFy"},
+            false, {});
+        announcer.nothingPlays();
+    };
+    Files expected;
+    for (const Step& step : steps) {
+        const fs::path folder = dir.path() / step.what;
+        fs::create_directory(folder);
+        for (const auto& [name, bytes] : step.beside)
+            testsupport::put(folder / name, bytes);
+        testsupport::put(folder / "t.mp3", "");
+        embedded = step.embedded;
+        played(step.address ? "http://r/s" : text::utf8Of(folder / "t.mp3"), step.what);
+        expected = {{"artist.txt", "Ар ия"},
+                    {"title.txt", step.what},
+                    {"album.txt", "x\xEF\xBF\xBDy"},
+                    {"duration.txt", ""},
+                    {"line.txt", "np " + std::string(step.what)}};
+        expected.insert(step.cover.begin(), step.cover.end());
+        EXPECT_EQ(filesIn(dir.path() / "NowPlaying"), expected) << step.what;
+    }
+    options.clearOnStop = true;
+    announcer.nothingPlays();
+    options.fieldFiles = false;
+    played("http://r/s", "not written");
+    expected.erase("cover.jpg");
+    for (auto& [name, bytes] : expected)
+        bytes.clear();
+    EXPECT_EQ(filesIn(dir.path() / "NowPlaying"), expected);
+}
+
+} // namespace
