@@ -47,9 +47,11 @@ void MpvEngine::release() {
 }
 
 // The engine decodes a song's embedded picture as its video: a still of that is the picture, in
-// its own size, whatever the window shows of it.
+// its own size, whatever the window shows of it. A picture it found beside the file is left to
+// the program's own rule, which copies it as it is.
 bool MpvEngine::saveCover(const std::string& pngFile) {
-    if (!m_mpv.hasMedia() || !m_mpv.flagProperty("current-tracks/video/albumart"))
+    if (!m_mpv.hasMedia() || !m_mpv.flagProperty("current-tracks/video/albumart") ||
+        m_mpv.flagProperty("current-tracks/video/external"))
         return false;
     return m_mpv.command({"screenshot-to-file", pngFile.c_str(), "video"});
 }

@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -487,6 +488,21 @@ TEST_F(Engine, VolumeStaysWithinItsRange) {
         player->setVolume(set);
         EXPECT_EQ(player->volume(), want) << set;
     }
+}
+
+// The picture a song carries comes out as PNG; a song without one has none.
+TEST_F(Engine, TakesTheCoverASongCarries) {
+    QTemporaryDir dir;
+    const std::string png = local(dir.filePath(QStringLiteral("cover.png")));
+    open(media(QStringLiteral("tagged.mp3")));
+    ASSERT_TRUE(waitFor(PlayState::Playing));
+    EXPECT_FALSE(player->saveCover(png));
+    open(media(QStringLiteral("cover.mp3")));
+    ASSERT_TRUE(waitFor(PlayState::Playing, 2));
+    ASSERT_TRUE(player->saveCover(png));
+    QFile taken(QString::fromStdString(png));
+    EXPECT_TRUE(taken.open(QIODevice::ReadOnly));
+    EXPECT_EQ(taken.read(8), QByteArray("\x89PNG\r\n\x1A\n"));
 }
 
 TEST_F(Engine, EmptyUrlUnloadsAndAMissingFileEndsStopped) {
