@@ -85,14 +85,27 @@ std::string pictureType(std::string_view bytes) {
 }
 
 void FieldFiles::show(const playback::Track& track, std::string_view line) {
+    const uint64_t turn = ++*m_turn;
     std::error_code error;
     fs::create_directories(text::pathOf(m_folder), error);
     for (const auto& [name, bytes] : fieldFileBytes(track, line))
         write(text::pathOf(m_folder) / name, bytes);
-    showCover(track);
+    if (track.empty() || !m_embedded)
+        return showBeside(track);
+    const std::string taken = text::utf8Of(text::pathOf(m_folder) / ".cover-taken.png");
+    fs::remove(text::pathOf(taken), error);
+    std::weak_ptr<uint64_t> alive = m_turn;
+    m_embedded(taken, [this, alive, turn, track, taken](bool saved) {
+        const std::shared_ptr<uint64_t> now = alive.lock();
+        if (!now || *now != turn)
+            return; // these files are gone, or have moved on
+        if (!saved || !putEmbedded(taken))
+            showBeside(track);
+    });
 }
 
 void FieldFiles::clear() {
+    ++*m_turn;
     std::error_code error;
     if (!fs::is_directory(text::pathOf(m_folder), error))
         return; // no track was shown: nothing to empty
@@ -101,9 +114,7 @@ void FieldFiles::clear() {
     removeCoversBut({});
 }
 
-void FieldFiles::showCover(const playback::Track& track) {
-    if (!track.empty() && showEmbedded())
-        return;
+void FieldFiles::showBeside(const playback::Track& track) {
     std::error_code error;
     const fs::path source = text::pathOf(track.sourceURL);
     // An address, or a file gone since it started, has no folder to look in.
@@ -122,14 +133,10 @@ void FieldFiles::showCover(const playback::Track& track) {
 }
 
 // Taken by the engine to a name of its own, then put in place as any field file is.
-bool FieldFiles::showEmbedded() {
-    if (!m_embedded)
-        return false;
-    const fs::path taken = text::pathOf(m_folder) / ".cover-taken.png";
+bool FieldFiles::putEmbedded(const std::string& taken) {
+    const std::string bytes = picture(text::pathOf(taken));
     std::error_code error;
-    fs::remove(taken, error);
-    const std::string bytes = m_embedded(text::utf8Of(taken)) ? picture(taken) : std::string();
-    fs::remove(taken, error);
+    fs::remove(text::pathOf(taken), error);
     if (pictureType(bytes) != "png" || !write(text::pathOf(m_folder) / "cover.png", bytes))
         return false;
     removeCoversBut("cover.png");

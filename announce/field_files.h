@@ -5,7 +5,9 @@
 
 #include "playback/track.h"
 
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -31,8 +33,15 @@ std::string pictureType(std::string_view bytes);
 // reader sees the old or the new bytes, and another user's file is never written through a link.
 class FieldFiles {
 public:
-    // Writes the picture embedded in the track playing to pngFile, as PNG; false when it has none.
-    using EmbeddedCover = std::function<bool(const std::string& pngFile)>;
+    FieldFiles() = default;
+    // An answer still to come holds this object's address.
+    FieldFiles(const FieldFiles&) = delete;
+    FieldFiles& operator=(const FieldFiles&) = delete;
+
+    // Writes the picture embedded in the track playing to pngFile, as PNG, and then says whether
+    // it did; the answer may come later.
+    using EmbeddedCover =
+        std::function<void(const std::string& pngFile, std::function<void(bool)> done)>;
 
     void setEmbeddedCover(EmbeddedCover save) { m_embedded = std::move(save); }
     // The folder that holds them; created at the first track.
@@ -41,17 +50,20 @@ public:
     // Writes the track's field files and its cover: the picture embedded in it (cover.png), else
     // the picture beside its file, copied as it is under the name of its real type (cover.png or
     // cover.jpg); the other name is removed. No picture, or a track that is no file: no cover.
+    // An embedded picture that comes after the next show() or clear() is not used.
     void show(const playback::Track& track, std::string_view line);
     // Nothing plays: the field files are emptied and the cover removed.
     void clear();
 
 private:
-    void showCover(const playback::Track& track);
-    bool showEmbedded();
+    void showBeside(const playback::Track& track);
+    bool putEmbedded(const std::string& taken);
     void removeCoversBut(std::string_view keep);
 
     std::string m_folder;
     EmbeddedCover m_embedded;
+    // Counts each show() and clear(): a late answer for an earlier one is dropped.
+    std::shared_ptr<uint64_t> m_turn = std::make_shared<uint64_t>(0);
 };
 
 } // namespace announce

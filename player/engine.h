@@ -8,6 +8,7 @@
 #include "playback/track.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -73,9 +74,12 @@ public:
     virtual void setLoop(bool on) = 0;    // the playlist again from the top
     virtual void setShuffle(bool on) = 0; // random order, every entry once per pass
 
-    // Writes the picture embedded in the item playing to pngFile, as PNG; false when it has none
-    // or the engine cannot take it.
-    virtual bool saveCover(const std::string& /*pngFile*/) { return false; }
+    // Writes the picture embedded in the item playing to pngFile, as PNG, without waiting for it:
+    // done(true) once it is there, done(false) when the item has none or the engine cannot take
+    // it. done may run inside this call; after close() it never runs.
+    virtual void saveCover(const std::string& /*pngFile*/, std::function<void(bool)> done) {
+        done(false);
+    }
 
     // Ends the engine; every operation is then as if it had never started.
     virtual void close() = 0;

@@ -43,7 +43,9 @@ Player::Player(Engine& engine, View& view, announce::IrcLink& link, const Clock&
                   [&link](const std::string& value) { return link.escapeValue(value); }) {
     m_engine.setListener(this);
     m_announcer.setEmbeddedCover(
-        [&engine](const std::string& file) { return engine.saveCover(file); });
+        [&engine](const std::string& file, std::function<void(bool)> done) {
+            engine.saveCover(file, std::move(done));
+        });
 }
 
 Player::~Player() {

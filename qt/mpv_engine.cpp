@@ -15,6 +15,9 @@ enum HookId : uint64_t { hookOpening = 1, hookUnloading, hookAfterEnd };
 // Events handled in one turn; the rest wait for the next, so the window keeps its share.
 constexpr int kEventsPerTurn = 64;
 
+// The replies to taking a cover; every other request asks for none (0).
+constexpr uint64_t kCoverReplies = uint64_t(1) << 32;
+
 } // namespace
 
 MpvEngine::MpvEngine(const Options& options, QObject* parent) : QObject(parent) {
@@ -44,16 +47,29 @@ void MpvEngine::close() {
 void MpvEngine::release() {
     m_mpv.destroy(); // returns once the core and its video output have shut down
     m_list.forget();
+    m_covers.clear();
 }
 
 // The engine decodes a song's embedded picture as its video: a still of that is the picture, in
 // its own size, whatever the window shows of it. A picture it found beside the file is left to
-// the program's own rule, which copies it as it is.
-bool MpvEngine::saveCover(const std::string& pngFile) {
+// the program's own rule, which copies it as it is. A large picture takes the core a while to
+// encode, so the window does not wait for it.
+void MpvEngine::saveCover(const std::string& pngFile, std::function<void(bool)> done) {
+    const uint64_t reply = kCoverReplies + ++m_lastCover;
     if (!m_mpv.hasMedia() || !m_mpv.flagProperty("current-tracks/video/albumart") ||
-        m_mpv.flagProperty("current-tracks/video/external"))
-        return false;
-    return m_mpv.command({"screenshot-to-file", pngFile.c_str(), "video"});
+        m_mpv.flagProperty("current-tracks/video/external") ||
+        !m_mpv.commandAsync(reply, {"screenshot-to-file", pngFile.c_str(), "video"}))
+        return done(false);
+    m_covers.emplace(reply, std::move(done));
+}
+
+void MpvEngine::coverTaken(const mpv_event& event) {
+    const auto it = m_covers.find(event.reply_userdata);
+    if (it == m_covers.end())
+        return;
+    const std::function<void(bool)> done = std::move(it->second);
+    m_covers.erase(it);
+    done(event.error >= 0);
 }
 
 void MpvEngine::onWakeup(void* self) {
@@ -112,6 +128,9 @@ void MpvEngine::handleEvent(const mpv_event& event) {
         break;
     case MPV_EVENT_SHUTDOWN:
         m_reports.shutdown();
+        break;
+    case MPV_EVENT_COMMAND_REPLY:
+        coverTaken(event);
         break;
     default:
         break;

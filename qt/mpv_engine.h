@@ -13,7 +13,10 @@
 #include <QObject>
 
 #include <atomic>
+#include <cstdint>
+#include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 struct mpv_event;
@@ -53,7 +56,7 @@ public:
     void setLoop(bool on) override;
     void setShuffle(bool on) override;
     // The window calls this while the native window the video is drawn into still exists.
-    bool saveCover(const std::string& pngFile) override;
+    void saveCover(const std::string& pngFile, std::function<void(bool)> done) override;
     void close() override;
 
     // The item now loaded, read now: what a start reports.
@@ -73,6 +76,7 @@ private:
     void release();
     void handleEvent(const mpv_event& event);
     void hook(const mpv_event& event);
+    void coverTaken(const mpv_event& event);
     void emitPending();
 
     MpvHandle m_mpv;
@@ -82,4 +86,7 @@ private:
     std::string m_url;
     bool m_autoStart = true;
     std::atomic<bool> m_wakeupPending{false};
+    // The covers being taken, by their command's reply number.
+    std::unordered_map<uint64_t, std::function<void(bool)>> m_covers;
+    uint64_t m_lastCover = 0;
 };

@@ -123,6 +123,14 @@ bool MpvHandle::command(std::initializer_list<const char*> args) {
     return mpv_command(m_mpv, argv.data()) >= 0;
 }
 
+bool MpvHandle::commandAsync(uint64_t reply, std::initializer_list<const char*> args) {
+    if (!m_mpv)
+        return false;
+    std::vector<const char*> argv(args);
+    argv.push_back(nullptr);
+    return mpv_command_async(m_mpv, reply, argv.data()) >= 0;
+}
+
 bool MpvHandle::setProperty(const char* name, const std::string& value) {
     return m_mpv && mpv_set_property_string(m_mpv, name, value.c_str()) >= 0;
 }

@@ -44,6 +44,8 @@ public:
     const mpv_event* nextEvent();
 
     bool command(std::initializer_list<const char*> args);
+    // Queued: its MPV_EVENT_COMMAND_REPLY carries reply.
+    bool commandAsync(uint64_t reply, std::initializer_list<const char*> args);
     bool setProperty(const char* name, const std::string& value);
     // Without waiting for a core that may be busy.
     void setPropertyAsync(const char* name, const char* value);

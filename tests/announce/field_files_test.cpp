@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
+#include <vector>
 
 namespace {
 
@@ -56,8 +58,8 @@ TEST(FieldFiles, FollowEachStartAndEmptyWhenNothingPlays) {
     announce::Announcer announcer(options, [](const std::string& v) { return "<" + v + ">"; });
     announcer.setFiles(text::utf8Of(dir.path() / "SongName.txt"), {});
     std::string embedded;
-    announcer.setEmbeddedCover([&](const std::string& png) {
-        return !embedded.empty() && testsupport::put(text::pathOf(png), embedded);
+    announcer.setEmbeddedCover([&](const std::string& png, std::function<void(bool)> done) {
+        done(!embedded.empty() && testsupport::put(text::pathOf(png), embedded));
     });
     const auto played = [&](const std::string& source, const std::string& title) {
         announcer.started(
@@ -90,6 +92,39 @@ TEST(FieldFiles, FollowEachStartAndEmptyWhenNothingPlays) {
     for (auto& [name, bytes] : expected)
         bytes.clear();
     EXPECT_EQ(filesIn(dir.path() / "NowPlaying"), expected);
+}
+
+// The engine answers when it has taken the picture: by then another track, or nothing, may play.
+TEST(FieldFiles, ACoverThatComesLateIsDropped) {
+    testsupport::TempDir dir;
+    testsupport::put(dir.path() / "cover.jpg", kJpeg);
+    const std::string song = text::utf8Of(dir.path() / "t.mp3");
+    testsupport::put(text::pathOf(song), "");
+    announce::FieldFiles files;
+    files.setFolder(text::utf8Of(dir.path() / "NowPlaying"));
+    std::vector<std::pair<std::string, std::function<void(bool)>>> asked;
+    files.setEmbeddedCover([&](const std::string& png, std::function<void(bool)> done) {
+        asked.emplace_back(png, std::move(done));
+    });
+    const auto answer = [&](std::size_t i, bool taken) {
+        if (taken)
+            testsupport::put(text::pathOf(asked.at(i).first), kPng);
+        asked.at(i).second(taken);
+    };
+    const auto covers = [&] {
+        Files found = filesIn(dir.path() / "NowPlaying");
+        return std::pair(int(found.count("cover.png")), int(found.count("cover.jpg")));
+    };
+    files.show({.sourceURL = song, .name = "a"}, "");
+    files.show({.sourceURL = song, .name = "b"}, "");
+    answer(0, true);
+    EXPECT_EQ(covers(), std::pair(0, 0)) << "a's picture, after b started";
+    answer(1, false);
+    EXPECT_EQ(covers(), std::pair(0, 1)) << "b has none of its own: the one beside it";
+    files.show({.sourceURL = song, .name = "c"}, "");
+    files.clear();
+    answer(2, true);
+    EXPECT_EQ(covers(), std::pair(0, 0)) << "c's picture, after nothing plays";
 }
 
 } // namespace

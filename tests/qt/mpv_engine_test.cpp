@@ -16,6 +16,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <optional>
 
 using namespace playback;
 using playback::Track;
@@ -494,12 +495,18 @@ TEST_F(Engine, VolumeStaysWithinItsRange) {
 TEST_F(Engine, TakesTheCoverASongCarries) {
     QTemporaryDir dir;
     const std::string png = local(dir.filePath(QStringLiteral("cover.png")));
+    std::optional<bool> saved;
+    const auto take = [&] {
+        saved.reset();
+        player->saveCover(png, [&](bool taken) { saved = taken; });
+        return waitUntil([&] { return saved.has_value(); }) && *saved;
+    };
     open(media(QStringLiteral("tagged.mp3")));
     ASSERT_TRUE(waitFor(PlayState::Playing));
-    EXPECT_FALSE(player->saveCover(png));
+    EXPECT_FALSE(take());
     open(media(QStringLiteral("cover.mp3")));
     ASSERT_TRUE(waitFor(PlayState::Playing, 2));
-    ASSERT_TRUE(player->saveCover(png));
+    ASSERT_TRUE(take());
     QFile taken(QString::fromStdString(png));
     EXPECT_TRUE(taken.open(QIODevice::ReadOnly));
     EXPECT_EQ(taken.read(8), QByteArray("\x89PNG\r\n\x1A\n"));
