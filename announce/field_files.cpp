@@ -84,6 +84,25 @@ std::string pictureType(std::string_view bytes) {
     return {};
 }
 
+std::string pictureBeside(const std::string& sourceURL) {
+    std::error_code error;
+    const fs::path source = text::pathOf(sourceURL);
+    // An address, or a file gone since it started, has no folder to look in.
+    if (sourceURL.empty() || !fs::is_regular_file(source, error))
+        return {};
+    const std::string name = coverBeside(namesIn(source.parent_path()));
+    const std::string bytes =
+        name.empty() ? std::string() : picture(source.parent_path() / text::pathOf(name));
+    return pictureType(bytes).empty() ? std::string() : bytes;
+}
+
+std::string takenPicture(const std::string& pngFile) {
+    const std::string bytes = picture(text::pathOf(pngFile));
+    std::error_code error;
+    fs::remove(text::pathOf(pngFile), error);
+    return pictureType(bytes) == "png" ? bytes : std::string();
+}
+
 void FieldFiles::show(const playback::Track& track, std::string_view line) {
     const uint64_t turn = ++*m_turn;
     std::error_code error;
@@ -115,14 +134,7 @@ void FieldFiles::clear() {
 }
 
 void FieldFiles::showBeside(const playback::Track& track) {
-    std::error_code error;
-    const fs::path source = text::pathOf(track.sourceURL);
-    // An address, or a file gone since it started, has no folder to look in.
-    if (track.empty() || !fs::is_regular_file(source, error))
-        return removeCoversBut({});
-    const std::string name = coverBeside(namesIn(source.parent_path()));
-    const std::string bytes =
-        name.empty() ? std::string() : picture(source.parent_path() / text::pathOf(name));
+    const std::string bytes = pictureBeside(track.sourceURL);
     const std::string type = pictureType(bytes);
     if (type.empty())
         return removeCoversBut({});
@@ -134,10 +146,8 @@ void FieldFiles::showBeside(const playback::Track& track) {
 
 // Taken by the engine to a name of its own, then put in place as any field file is.
 bool FieldFiles::putEmbedded(const std::string& taken) {
-    const std::string bytes = picture(text::pathOf(taken));
-    std::error_code error;
-    fs::remove(text::pathOf(taken), error);
-    if (pictureType(bytes) != "png" || !write(text::pathOf(m_folder) / "cover.png", bytes))
+    const std::string bytes = takenPicture(taken);
+    if (bytes.empty() || !write(text::pathOf(m_folder) / "cover.png", bytes))
         return false;
     removeCoversBut("cover.png");
     return true;
