@@ -120,6 +120,10 @@ void Announcer::show(Start start, Step& step) {
         m_fields.show(m_shown->track, buildLine(m_options.format, m_shown->track, nullptr));
 }
 
+std::string Announcer::shownJson(bool paused) const {
+    return m_shown ? songJsonBytes(m_shown->track, paused, m_shown->at) : std::string();
+}
+
 void Announcer::handOut(const playback::Track& track, Step& step) {
     step.line = buildLine(m_options.format, track, m_escape);
     m_lineOut = true;

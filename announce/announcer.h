@@ -75,6 +75,8 @@ public:
     Step lineDone(const Moment& now);
 
     const playback::Track* shownTrack() const { return m_shown ? &m_shown->track : nullptr; }
+    // SongName.json's bytes for the track shown; empty for none.
+    std::string shownJson(bool paused) const;
 
 private:
     struct Start {

@@ -85,6 +85,28 @@ std::string pictureType(std::string_view bytes) {
     return {};
 }
 
+std::string pictureOfFile(const std::string& sourceURL) {
+    std::error_code error;
+    const fs::path source = text::pathOf(sourceURL);
+    // An address, or a file gone since it started, has no folder to look in.
+    if (sourceURL.empty() || !fs::is_regular_file(source, error))
+        return {};
+    std::string bytes = tagPictureOf(sourceURL);
+    if (bytes.empty()) {
+        const std::string name = coverBeside(namesIn(source.parent_path()));
+        if (!name.empty())
+            bytes = picture(source.parent_path() / text::pathOf(name));
+    }
+    return pictureType(bytes).empty() ? std::string() : bytes;
+}
+
+std::string takenPicture(const std::string& pngFile) {
+    const std::string bytes = picture(text::pathOf(pngFile));
+    std::error_code error;
+    fs::remove(text::pathOf(pngFile), error);
+    return pictureType(bytes) == "png" ? bytes : std::string();
+}
+
 void FieldFiles::show(const playback::Track& track, std::string_view line) {
     const uint64_t turn = ++*m_turn;
     std::error_code error;
@@ -116,18 +138,7 @@ void FieldFiles::clear() {
 }
 
 void FieldFiles::showFromFile(const playback::Track& track) {
-    std::error_code error;
-    const fs::path source = text::pathOf(track.sourceURL);
-    // An address, or a file gone since it started, has no folder to look in.
-    if (track.empty() || !fs::is_regular_file(source, error))
-        return removeCoversBut({});
-    // The song's own picture, when the engine could not hand it over; else one beside it.
-    std::string bytes = tagPictureOf(track.sourceURL);
-    if (bytes.empty()) {
-        const std::string name = coverBeside(namesIn(source.parent_path()));
-        if (!name.empty())
-            bytes = picture(source.parent_path() / text::pathOf(name));
-    }
+    const std::string bytes = pictureOfFile(track.sourceURL);
     const std::string type = pictureType(bytes);
     if (type.empty())
         return removeCoversBut({});
@@ -139,10 +150,8 @@ void FieldFiles::showFromFile(const playback::Track& track) {
 
 // Taken by the engine to a name of its own, then put in place as any field file is.
 bool FieldFiles::putEmbedded(const std::string& taken) {
-    const std::string bytes = picture(text::pathOf(taken));
-    std::error_code error;
-    fs::remove(text::pathOf(taken), error);
-    if (pictureType(bytes) != "png" || !write(text::pathOf(m_folder) / "cover.png", bytes))
+    const std::string bytes = takenPicture(taken);
+    if (bytes.empty() || !write(text::pathOf(m_folder) / "cover.png", bytes))
         return false;
     removeCoversBut("cover.png");
     return true;

@@ -29,6 +29,13 @@ std::string coverBeside(const std::vector<std::string>& names);
 // A picture's real type by its first bytes: "png", "jpg", or empty for anything else.
 std::string pictureType(std::string_view bytes);
 
+// The picture the file at sourceURL carries in its own tags, else the one kept beside it, when it
+// is a PNG or a JPEG of reasonable size; empty for none.
+std::string pictureOfFile(const std::string& sourceURL);
+
+// The PNG an engine wrote to pngFile, which is then removed; empty when it is none.
+std::string takenPicture(const std::string& pngFile);
+
 // The field files in one folder. Each is replaced as a whole under the song files' rules: a
 // reader sees the old or the new bytes, and another user's file is never written through a link.
 class FieldFiles {

@@ -16,6 +16,8 @@ std::string lineOf(const std::string& value) {
     return text::toAnsi(playback::blankControls(value)) + "\r\n";
 }
 
+} // namespace
+
 std::string jsonString(std::string_view value) {
     std::string out = "\"";
     for (const char c : text::validUtf8(value)) {
@@ -48,6 +50,8 @@ std::string jsonString(std::string_view value) {
     return out + '"';
 }
 
+namespace {
+
 // A count as the engine gives it in text; null for anything but plain digits.
 std::string countOf(const std::string& digits) {
     if (digits.empty() || digits.size() > 18 ||
@@ -56,7 +60,8 @@ std::string countOf(const std::string& digits) {
     return std::to_string(std::stoll(digits));
 }
 
-// Seconds to the millisecond, in the shortest text that reads back as the same number.
+} // namespace
+
 std::string secondsOf(const std::optional<double>& seconds) {
     if (!seconds || !std::isfinite(*seconds) || *seconds < 0)
         return "null";
@@ -65,8 +70,6 @@ std::string secondsOf(const std::optional<double>& seconds) {
     const auto end = std::to_chars(text, text + sizeof text, rounded).ptr;
     return std::string(text, end);
 }
-
-} // namespace
 
 std::string songFileBytes(const playback::Track& track) {
     return lineOf(track.author) + lineOf(track.name) + lineOf(track.durationString) +

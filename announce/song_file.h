@@ -6,7 +6,9 @@
 #include "announce/wall_time.h"
 #include "playback/track.h"
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace announce {
 
@@ -20,5 +22,11 @@ std::string songFileBytes(const playback::Track& track);
 // unknown); "state", "playing" or "paused"; and "started", when the track started, in ISO 8601
 // with the offset from UTC. The keys in alphabetical order, one to a line.
 std::string songJsonBytes(const playback::Track& track, bool paused, const WallTime& startedAt);
+
+// A JSON string of the text, invalid UTF-8 made valid.
+std::string jsonString(std::string_view value);
+// Seconds to the millisecond, in the shortest text that reads back as the same number; null for
+// none, a negative or a non-finite number.
+std::string secondsOf(const std::optional<double>& seconds);
 
 } // namespace announce

@@ -5,6 +5,8 @@
 //             while it has no picture to show, mpv keeps its window); and at the end of playing
 //             the video, where both draw the same picture;
 //   idle:     voluntary context switches of all threads over the next 10 s;
+//   overlay:  memory and idle switches of ours again with the overlay page's server on (a port
+//             set, no page open), beside ours with it off;
 //   CPU:      CPU time over 8 s of playing a file with ao=null, from 1 s after it starts, beside
 //             plain mpv with its on-screen controls hidden (ours has its own control bar).
 // Usage: process_bench <tunelark> <play_file> <media folder> <rounds>
@@ -44,6 +46,7 @@ constexpr auto kSettle = std::chrono::seconds(2);
 constexpr auto kIdle = std::chrono::seconds(10);
 constexpr auto kPlayWarmUp = std::chrono::seconds(1);
 constexpr auto kPlay = std::chrono::seconds(8);
+constexpr int kOverlayPort = 8760;
 
 [[noreturn]] void fail(const std::string& why) {
     std::fprintf(stderr, "process_bench: %s\n", why.c_str());
@@ -433,8 +436,9 @@ void ratioResult(const char* name, const std::vector<double>& ours, const std::v
 // Everything measured, one entry a round, ours and mpv of a round at the same index.
 struct Rounds {
     std::vector<double> startOurs, startBase, rssOurs, rssBase, idleOurs, idleBase;
-    std::vector<double> cpu[2][2];     // [audio, video][ours, mpv]
-    std::vector<double> rssPlaying[2]; // at the end of playing the video: [ours, mpv]
+    std::vector<double> rssOverlay, idleOverlay; // ours with the overlay on
+    std::vector<double> cpu[2][2];               // [audio, video][ours, mpv]
+    std::vector<double> rssPlaying[2];           // at the end of playing the video: [ours, mpv]
 };
 
 void report(const Rounds& r) {
@@ -459,6 +463,14 @@ void report(const Rounds& r) {
 
     // mpv may barely wake at all; one switch keeps its ratio finite.
     ratioResult("idle switches (10 s)", r.idleOurs, r.idleBase, {"", 0}, 1.0, 1.0);
+    const Format mib{"MiB", 1, 0, 3.0};
+    std::printf("  %-22s on %-24s off %s\n", "overlay memory", spread(r.rssOverlay, mib).c_str(),
+                spread(r.rssOurs, mib).c_str());
+    std::printf("  %-22s on %-24s off %s\n", "overlay idle switches",
+                spread(r.idleOverlay, {"", 0}).c_str(), spread(r.idleOurs, {"", 0}).c_str());
+    std::printf("result: overlay on %+.1f MiB, %+.0f idle switches (10 s) beside off (no target)\n",
+                median(differences(r.rssOverlay, r.rssOurs)),
+                median(differences(r.idleOverlay, r.idleOurs)));
     const char* names[] = {"CPU playing audio", "CPU playing video"};
     const double targets[] = {1.30, 1.10};
     for (int f = 0; f < 2; ++f)
@@ -482,7 +494,8 @@ int main(int argc, char** argv) {
     const fs::path folder = folderTemplate;
     fs::copy_file(tunelark, folder / "tunelark");
     // Playing from the start, and round again should a round outlast the track.
-    std::ofstream(folder / "mirc.ini") << "[Tunelark]\r\nAutoStart=True\r\nRepeat=True\r\n";
+    const std::string settings = "[Tunelark]\r\nAutoStart=True\r\nRepeat=True\r\n";
+    std::ofstream(folder / "mirc.ini") << settings;
 
     const std::string geometry =
         "--geometry=" + std::to_string(kWidth) + "x" + std::to_string(kHeight);
@@ -506,6 +519,11 @@ int main(int argc, char** argv) {
             (ours ? r.rssOurs : r.rssBase).push_back(idle.rss);
             (ours ? r.idleOurs : r.idleBase).push_back(double(idle.switches));
         }
+        std::ofstream(folder / "mirc.ini") << settings << "OverlayPort=" << kOverlayPort << "\r\n";
+        const IdleRound overlay = idleRound(display, {(folder / "tunelark").string()}, folder);
+        std::ofstream(folder / "mirc.ini") << settings;
+        r.rssOverlay.push_back(overlay.rss);
+        r.idleOverlay.push_back(double(overlay.switches));
     }
 
     // Ours draws its own control bar, not mpv's, so the baseline is plain mpv, whose controls

@@ -39,8 +39,8 @@ const Clock& systemClock() {
 
 Player::Player(Engine& engine, View& view, announce::IrcLink& link, const Clock& clock)
     : m_engine(engine), m_view(view), m_link(link), m_clock(clock),
-      m_announcer(m_options,
-                  [&link](const std::string& value) { return link.escapeValue(value); }) {
+      m_announcer(m_options, [&link](const std::string& value) { return link.escapeValue(value); }),
+      m_overlay(engine) {
     m_engine.setListener(this);
     m_announcer.setEmbeddedCover(
         [&engine](const std::string& file, std::function<void(bool)> done) {
@@ -88,6 +88,12 @@ void Player::Form_Load(const Places& places) {
     fnJSON = places.filesFolder + "SongName.json";
     m_announcer.setFiles(FN, fnJSON);
     m_announcer.setDelay(m_options.announceDelayMs);
+    // A port already taken is told, and the rest of the program goes on without the page.
+    if (m_options.overlayPort) {
+        const std::string why = m_overlay.start(m_options.overlayPort, places.filesFolder);
+        if (!why.empty())
+            m_view.messageBox(why);
+    }
 }
 
 void Player::Form_Unload() {
@@ -95,6 +101,7 @@ void Player::Form_Unload() {
         return;
     store(settings::Stored::AtExit);
     m_announcer.nothingPlays();
+    m_overlay.stop();
 }
 
 void Player::store(settings::Stored when) {
@@ -306,6 +313,7 @@ void Player::perform(announce::Announcer::Step step) {
             const playback::Track& track = *m_announcer.shownTrack();
             m_view.setNowPlaying(
                 {track.sourceURL, track.author, track.name, track.durationString, track.bitrate});
+            publishOverlay(); // before a line that may wait on the user
         }
         // Once the program is ending, a line held until now is dropped: no client is waited on.
         if (!step.line || m_unloaded)
@@ -337,6 +345,8 @@ void Player::WindowsMediaPlayer1_PlayStateChange(PlayState NewState,
     else if (NewState == PlayState::Stopped)
         m_current = {};
     changed();
+    if (NewState != PlayState::Playing)
+        publishOverlay(); // a start is published once the fields show it
     if (NewState == PlayState::Paused) {
         perform(m_announcer.paused(m_current.sourceURL, m_clock.now()));
     } else if (NewState == PlayState::Playing) {
@@ -370,8 +380,15 @@ void Player::volumeChanged(int) {
 }
 
 void Player::seeked(double position) {
+    m_overlay.seeked(position);
     if (m_listener)
         m_listener->seeked(position);
+}
+
+void Player::publishOverlay() {
+    if (m_overlay.on())
+        m_overlay.update(m_state, m_announcer.shownTrack(),
+                         m_announcer.shownJson(m_state == PlayState::Paused));
 }
 
 void Player::changed() {

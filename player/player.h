@@ -9,6 +9,7 @@
 #include "announce/irc_link.h"
 #include "player/commands.h"
 #include "player/engine.h"
+#include "player/overlay_feed.h"
 #include "player/view.h"
 #include "settings/play_options.h"
 
@@ -122,6 +123,7 @@ private:
     void perform(announce::Announcer::Step step);
     void SendToMirc(const std::string& text);
     void changed();
+    void publishOverlay();
     void stepVolume(int by);
 
     std::string FN;     // the song file
@@ -138,6 +140,7 @@ private:
     Places m_places;
     settings::PlayOptions m_options;
     announce::Announcer m_announcer;
+    OverlayFeed m_overlay;
     playback::Track m_current;
     playback::PlayState m_state = playback::PlayState::Undefined; // the engine's last
     bool m_unloaded = false;

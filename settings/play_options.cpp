@@ -89,6 +89,9 @@ const OptionKey kKeys[] = {
     flagKey<&PlayOptions::jsonFile>("JsonFile", Stored::Never),
     flagKey<&PlayOptions::fieldFiles>("FieldFiles", Stored::Never),
     flagKey<&PlayOptions::clearOnStop>("ClearOnStop", Stored::Never),
+    {"OverlayPort", "0", Stored::Never,
+     [](PlayOptions& o, const std::string& t) { o.overlayPort = portNumber(t); },
+     [](const PlayOptions& o) { return std::to_string(o.overlayPort); }},
 };
 
 } // namespace
@@ -161,6 +164,16 @@ int64_t delayMs(std::string_view seconds) {
     if (error != std::errc() || end != last || first == last || !std::isfinite(value) || value <= 0)
         return 0;
     return int64_t(std::llround(std::min(value, kDay) * 1000));
+}
+
+int portNumber(std::string_view text) {
+    const std::string number = text::trimmed(text);
+    int port = 0;
+    const char* last = number.data() + number.size();
+    const auto [end, error] = std::from_chars(number.data(), last, port);
+    if (error != std::errc() || end != last || port < 1 || port > 65535)
+        return 0;
+    return port;
 }
 
 } // namespace settings

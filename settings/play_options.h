@@ -24,6 +24,7 @@ struct PlayOptions {
     bool jsonFile = false;       // SongName.json beside SongName.txt
     bool fieldFiles = false;     // NowPlaying/ beside SongName.txt: one file a detail, the cover
     bool clearOnStop = false;    // the field files emptied when nothing plays
+    int overlayPort = 0;         // the overlay page's port on 127.0.0.1; 0 for none
 
     bool& operator[](Flag flag);
     bool operator[](Flag flag) const;
@@ -45,8 +46,9 @@ using ReadValue =
 
 // Every key of the table, in this order: Repeat, AutoStart, Random and AutoPrint ("False" when
 // missing; text that is no Boolean leaves the flag off), Format (defaultFormat when missing; an
-// empty value stays empty), AnnounceDelay (seconds, see delayMs; "0" when missing), and JsonFile,
-// FieldFiles and ClearOnStop (Booleans, "False" when missing).
+// empty value stays empty), AnnounceDelay (seconds, see delayMs; "0" when missing), JsonFile,
+// FieldFiles and ClearOnStop (Booleans, "False" when missing), and OverlayPort (see portNumber;
+// "0" when missing).
 PlayOptions readOptions(const ReadValue& read, std::string_view defaultFormat);
 
 // Writes one value under key; the writer may change the text in place to what it stored.
@@ -67,5 +69,9 @@ std::string booleanText(bool value);
 // Seconds as stored ("2", "2.5", "2,5") in milliseconds, at most a day. Anything else (text, a
 // negative number) is no delay.
 int64_t delayMs(std::string_view seconds);
+
+// A TCP port as stored: a whole number from 1 to 65535, surrounding blanks ignored. Anything
+// else is no port, 0.
+int portNumber(std::string_view text);
 
 } // namespace settings

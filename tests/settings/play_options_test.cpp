@@ -104,7 +104,7 @@ TEST(Options, StartupReadsAndShutdownStoresTheFlags) {
                   std::tie(e.repeat, e.autoStart, e.random, e.autoPrint, e.format));
         EXPECT_EQ(asked, (std::vector<std::string>{"Repeat", "AutoStart", "Random", "AutoPrint",
                                                    "Format", "AnnounceDelay", "JsonFile",
-                                                   "FieldFiles", "ClearOnStop"}));
+                                                   "FieldFiles", "ClearOnStop", "OverlayPort"}));
         // What shutdown stores reads back as the same flags.
         const Stored_ file = stored(read, Stored::AtExit);
         const PlayOptions again = settings::readOptions(reader(file), fallback);
@@ -130,16 +130,19 @@ TEST(Options, AnEditedFormatIsStoredAloneAndKeptAsStored) {
 }
 
 TEST(Options, DelayAndJsonFileAreReadButNeverStored) {
-    const Stored_ file{{"AnnounceDelay", "2,5"}, {"JsonFile", "true"}};
+    const Stored_ file{{"AnnounceDelay", "2,5"}, {"JsonFile", "true"}, {"OverlayPort", "8765"}};
     PlayOptions read = settings::readOptions(reader(file), {});
     EXPECT_EQ(read.announceDelayMs, 2500);
     EXPECT_TRUE(read.jsonFile);
+    EXPECT_EQ(read.overlayPort, 8765);
     const PlayOptions none = settings::readOptions(reader({}), {});
     EXPECT_EQ(none.announceDelayMs, 0);
     EXPECT_FALSE(none.jsonFile);
+    EXPECT_EQ(none.overlayPort, 0);
     for (const Stored when : {Stored::AtExit, Stored::WhenEdited}) {
         for (const auto& [key, value] : stored(read, when))
-            EXPECT_FALSE(key == "AnnounceDelay" || key == "JsonFile") << key;
+            EXPECT_FALSE(key == "AnnounceDelay" || key == "JsonFile" || key == "OverlayPort")
+                << key;
     }
 }
 
@@ -152,6 +155,15 @@ TEST(Options, DelayIsSecondsUpToADayAndAnythingElseIsNone) {
     };
     for (auto [text, ms] : cases)
         EXPECT_EQ(settings::delayMs(text), ms) << text;
+}
+
+TEST(Options, PortIsAWholeNumberInRangeAndAnythingElseIsNone) {
+    const std::pair<const char*, int> cases[] = {
+        {"8765", 8765}, {" 1 ", 1},  {"65535", 65535}, {"65536", 0}, {"0", 0},
+        {"-80", 0},     {"80.5", 0}, {"порт", 0},      {"", 0},
+    };
+    for (auto [text, port] : cases)
+        EXPECT_EQ(settings::portNumber(text), port) << text;
 }
 
 TEST(Places, FolderGetsOneNativeSeparator) {
