@@ -30,5 +30,6 @@ int main(int argc, char* argv[]) {
         window.raise();
         window.activateWindow();
     });
+    claim.first->onRows([&window] { return window.listRows(); });
     return app.exec();
 }

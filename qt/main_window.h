@@ -46,6 +46,8 @@ public:
     void openNamed(const QStringList& files);
     // Says something of the program's own in its box, once the window is up.
     void tellLater(const QString& text);
+    // How many entries the list shows now.
+    int listRows() const;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -26,6 +26,10 @@ void Main::setList(const std::vector<std::string>& names) {
     List1->addItems(items);
 }
 
+int Main::listRows() const {
+    return List1->model()->rowCount();
+}
+
 void Main::setListIndex(int row) {
     List1->setCurrentRow(row);
 }

@@ -23,6 +23,8 @@ constexpr int kHandTimeoutMs = 1200;
 class BusCopy final : public QObject, public FirstCopy {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.tunelark.Player")
+    // Read on the window's thread, so a call also shows how soon the window answers.
+    Q_PROPERTY(int Rows READ rows)
 public:
     explicit BusCopy(QDBusConnection bus) : m_bus(bus) {}
     ~BusCopy() override {
@@ -34,7 +36,9 @@ public:
 
     // The object first, then the name: a start that finds the name finds the object too.
     bool hold() {
-        if (!m_bus.registerObject(kPath, this, QDBusConnection::ExportScriptableSlots))
+        const auto exported =
+            QDBusConnection::ExportScriptableSlots | QDBusConnection::ExportScriptableProperties;
+        if (!m_bus.registerObject(kPath, this, exported))
             return false;
         if (!m_bus.registerService(kService)) {
             m_bus.unregisterObject(kPath);
@@ -49,6 +53,8 @@ public:
         for (const QStringList& files : std::exchange(m_waiting, {}))
             m_open(files);
     }
+    void onRows(std::function<int()> rows) override { m_rows = std::move(rows); }
+    int rows() const { return m_rows ? m_rows() : 0; }
 
 public slots:
     // Answers at once; the files open once the answer is out, so a long list holds up no one.
@@ -68,6 +74,7 @@ private:
     QDBusConnection m_bus;
     bool m_held = false;
     std::function<void(const QStringList&)> m_open;
+    std::function<int()> m_rows;
     QList<QStringList> m_waiting; // handed over before the window was there
 };
 
