@@ -23,5 +23,7 @@ int main(int argc, char* argv[]) {
     window.show();
     claim.first->onOpen([&window](const QStringList& files) { window.openNamed(files); });
     claim.first->onRows([&window] { return window.listRows(); });
-    return app.exec();
+    const int status = app.exec();
+    claim.first->onRows({}); // the window goes first
+    return status;
 }

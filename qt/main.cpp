@@ -24,6 +24,7 @@ int main(int argc, char* argv[]) {
     window.openNamed(files);
     if (!claim.alone.isEmpty())
         window.tellLater(claim.alone);
+    claim.first->onLine([&window] { return window.currentLine(); });
     claim.first->onOpen([&window](const QStringList& handed) {
         window.openNamed(handed);
         window.showNormal();
@@ -31,5 +32,9 @@ int main(int argc, char* argv[]) {
         window.activateWindow();
     });
     claim.first->onRows([&window] { return window.listRows(); });
-    return app.exec();
+    const int status = app.exec();
+    // No one reads the line or the rows of a window that is gone.
+    claim.first->onLine({});
+    claim.first->onRows({});
+    return status;
 }

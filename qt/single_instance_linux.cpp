@@ -23,6 +23,8 @@ constexpr int kHandTimeoutMs = 1200;
 class BusCopy final : public QObject, public FirstCopy {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.tunelark.Player")
+    // Read on the window's thread from the player's state at hand: answering never waits.
+    Q_PROPERTY(QString Line READ line)
     // Read on the window's thread, so a call also shows how soon the window answers.
     Q_PROPERTY(int Rows READ rows)
 public:
@@ -36,9 +38,9 @@ public:
 
     // The object first, then the name: a start that finds the name finds the object too.
     bool hold() {
-        const auto exported =
-            QDBusConnection::ExportScriptableSlots | QDBusConnection::ExportScriptableProperties;
-        if (!m_bus.registerObject(kPath, this, exported))
+        if (!m_bus.registerObject(kPath, this,
+                                  QDBusConnection::ExportScriptableSlots |
+                                      QDBusConnection::ExportScriptableProperties))
             return false;
         if (!m_bus.registerService(kService)) {
             m_bus.unregisterObject(kPath);
@@ -55,6 +57,9 @@ public:
     }
     void onRows(std::function<int()> rows) override { m_rows = std::move(rows); }
     int rows() const { return m_rows ? m_rows() : 0; }
+
+    void onLine(std::function<QString()> line) override { m_line = std::move(line); }
+    QString line() const { return m_line ? m_line() : QString(); }
 
 public slots:
     // Answers at once; the files open once the answer is out, so a long list holds up no one.
@@ -76,6 +81,7 @@ private:
     std::function<void(const QStringList&)> m_open;
     std::function<int()> m_rows;
     QList<QStringList> m_waiting; // handed over before the window was there
+    std::function<QString()> m_line;
 };
 
 struct Handed {
