@@ -131,7 +131,10 @@ Idle idleRound(const Setup& s, const std::string& exe) {
     std::this_thread::sleep_for(kIdle);
     const long switches = voluntarySwitches(pid) - before;
     end(pid);
-    return {std::atof(said.c_str() + 6), rss, double(switches)};
+    double shown = -1;
+    if (std::sscanf(said.c_str(), "shown %lf", &shown) != 1)
+        fail("window_probe said: " + said);
+    return {shown, rss, double(switches)};
 }
 
 double playingRss(const Setup& s, const std::string& exe, bool ours) {
