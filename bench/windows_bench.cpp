@@ -188,23 +188,23 @@ void report(const Rounds& r) {
     std::printf("windows_bench: medians (min..max) of %zu rounds each, taking turns with a bare "
                 "host of the same control (Wine)\n",
                 r.stall.size());
-    ratioResult("start-up", r.shown[0], r.shown[1], {"s", 3}, 1.2);
-    differenceResult("memory idle", r.rss[0], r.rss[1], {"MiB", 1, 0, 3.0}, 8,
+    ratioResult("Windows start-up", r.shown[0], r.shown[1], {"s", 3}, 1.2);
+    differenceResult("Windows memory idle", r.rss[0], r.rss[1], {"MiB", 1, 0, 3.0}, 8,
                      "memory (RSS, idle)");
-    differenceResult("memory playing", r.playing[0], r.playing[1], {"MiB", 1, 0, 3.0}, 8,
+    differenceResult("Windows memory playing", r.playing[0], r.playing[1], {"MiB", 1, 0, 3.0}, 8,
                      "memory playing");
     figure("idle switches (5 s)", r.switches[0], r.switches[1], {"", 0});
-    std::printf("result: idle switches %.2fx beside the host (no target)\n",
+    std::printf("result: Windows idle switches %.2fx beside the host (no target)\n",
                 median(ratios(r.switches[0], r.switches[1], 1.0)));
     const Format ms{"ms", 0};
     std::printf("  %-22s %s, whole list shown %s\n", "100,000-entry list",
                 spread(r.stall, ms).c_str(), spread(r.whole, {"s", 2}).c_str());
     const EveryRound stall = everyRound(r.stall, 100);
-    std::printf(
-        "result: longest stall, %d entries %.0f ms (target <= 100 ms in every round: %d/%d, "
-        "worst %.0f ms)%s\n",
-        kEntries, stall.median, stall.met, stall.rounds, stall.worst,
-        stall.met == stall.rounds ? "" : " MISSED");
+    std::printf("result: Windows longest stall, %d entries %.0f ms (target <= 100 ms in every "
+                "round: %d/%d, "
+                "worst %.0f ms)%s\n",
+                kEntries, stall.median, stall.met, stall.rounds, stall.worst,
+                stall.met == stall.rounds ? "" : " MISSED");
 }
 
 } // namespace
