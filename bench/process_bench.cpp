@@ -13,6 +13,8 @@
 // The media folder holds tone.mp3 (60 s) and video.mkv (320x240, 60 s). Prints each figure's
 // median and spread over the rounds, flags rounds that fall into two groups, and holds each target
 // to every round, ours against mpv of the same round, ending in a "result:" line for bench/run.
+#include "rounds.h"
+
 #include <xcb/xcb.h>
 
 #include <algorithm>
@@ -37,6 +39,7 @@
 #include <vector>
 
 namespace fs = std::filesystem;
+using namespace bench;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -51,11 +54,6 @@ constexpr int kOverlayPort = 8760;
 [[noreturn]] void fail(const std::string& why) {
     std::fprintf(stderr, "process_bench: %s\n", why.c_str());
     std::exit(1);
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 // What is up on the display for one process: its main window, and the engine's video window
@@ -213,35 +211,6 @@ void stop(Process& p) {
     ::close(p.out);
 }
 
-std::string fileText(const fs::path& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-double rssMiB(pid_t pid) {
-    std::istringstream status(fileText("/proc/" + std::to_string(pid) + "/status"));
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::atof(line.c_str() + 6) / 1024.0;
-    return -1;
-}
-
-// Voluntary context switches of every thread now alive.
-long voluntarySwitches(pid_t pid) {
-    long sum = 0;
-    const fs::path tasks = "/proc/" + std::to_string(pid) + "/task";
-    std::error_code error;
-    for (const auto& task : fs::directory_iterator(tasks, error)) {
-        std::istringstream status(fileText(task.path() / "status"));
-        for (std::string line; std::getline(status, line);)
-            if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
-                sum += std::atol(line.c_str() + 24);
-    }
-    return sum;
-}
-
 // User and system CPU of the whole process, its ended threads included, in seconds.
 double cpuSeconds(pid_t pid) {
     const std::string stat = fileText("/proc/" + std::to_string(pid) + "/stat");
@@ -328,111 +297,6 @@ PlayRound playRound(Display& display, const std::vector<std::string>& argv, cons
     return {cpu, rss};
 }
 
-// Rounds that split into a low and a high group, each given by its lowest and highest round.
-struct Groups {
-    double lowMin, lowMax, highMin, highMax;
-};
-
-// Two groups: the widest gap between neighbouring sorted rounds is over twice the wider side's
-// own range and over `material`.
-std::optional<Groups> twoGroups(std::vector<double> rounds, double material) {
-    if (rounds.size() < 2)
-        return std::nullopt;
-    std::sort(rounds.begin(), rounds.end());
-    std::size_t cut = 1; // the first round of the high side
-    for (std::size_t i = 2; i < rounds.size(); ++i)
-        if (rounds[i] - rounds[i - 1] > rounds[cut] - rounds[cut - 1])
-            cut = i;
-    const double gap = rounds[cut] - rounds[cut - 1];
-    const double within = std::max(rounds[cut - 1] - rounds.front(), rounds.back() - rounds[cut]);
-    if (gap > 2 * within && gap > material)
-        return Groups{rounds.front(), rounds[cut - 1], rounds[cut], rounds.back()};
-    return std::nullopt;
-}
-
-// A target held to every round: how many rounds met it, and the median and worst of them.
-struct EveryRound {
-    double median, worst;
-    int met, rounds;
-};
-
-EveryRound everyRound(const std::vector<double>& perRound, double target) {
-    EveryRound r{median(perRound), *std::max_element(perRound.begin(), perRound.end()), 0,
-                 int(perRound.size())};
-    for (const double v : perRound)
-        r.met += v <= target;
-    return r;
-}
-
-// Ours over mpv of the same round, the two having run in turns; mpv's figure is at least `floor`.
-std::vector<double> ratios(const std::vector<double>& ours, const std::vector<double>& base,
-                           double floor = 0) {
-    std::vector<double> r;
-    for (std::size_t i = 0; i < ours.size() && i < base.size(); ++i)
-        r.push_back(ours[i] / std::max(floor, base[i]));
-    return r;
-}
-
-std::vector<double> differences(const std::vector<double>& ours, const std::vector<double>& base) {
-    std::vector<double> r;
-    for (std::size_t i = 0; i < ours.size() && i < base.size(); ++i)
-        r.push_back(ours[i] - base[i]);
-    return r;
-}
-
-// How a figure is printed, and the least gap between two groups of its rounds that matters.
-struct Format {
-    const char* unit;
-    int decimals;
-    double materialShare = 0.05; // of the median, unless an amount is given
-    double materialAmount = 0;   // in the figure's unit
-};
-
-std::string number(double v, int decimals) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.*f", decimals, v);
-    return text;
-}
-
-std::string spread(const std::vector<double>& rounds, const Format& format) {
-    const auto [low, high] = std::minmax_element(rounds.begin(), rounds.end());
-    const std::string unit = *format.unit ? std::string(" ") + format.unit : "";
-    return number(median(rounds), format.decimals) + unit + " (" + number(*low, format.decimals) +
-           ".." + number(*high, format.decimals) + ")";
-}
-
-std::string groupsNote(const char* who, const std::vector<double>& rounds, const Format& format) {
-    const double material =
-        format.materialAmount > 0 ? format.materialAmount : format.materialShare * median(rounds);
-    const auto groups = twoGroups(rounds, material);
-    if (!groups)
-        return "";
-    const int d = format.decimals;
-    return std::string("  ") + who + " TWO GROUPS: " + number(groups->lowMin, d) + ".." +
-           number(groups->lowMax, d) + " | " + number(groups->highMin, d) + ".." +
-           number(groups->highMax, d);
-}
-
-void figure(const char* name, const std::vector<double>& ours, const std::vector<double>& base,
-            const Format& format, const std::string& note = "") {
-    char line[512];
-    std::snprintf(line, sizeof line, "  %-22s ours %-24s mpv %-24s%s%s%s", name,
-                  spread(ours, format).c_str(), spread(base, format).c_str(), note.c_str(),
-                  groupsNote("ours", ours, format).c_str(),
-                  groupsNote("mpv", base, format).c_str());
-    std::string text = line;
-    text.erase(text.find_last_not_of(' ') + 1);
-    std::printf("%s\n", text.c_str());
-}
-
-void ratioResult(const char* name, const std::vector<double>& ours, const std::vector<double>& base,
-                 const Format& format, double target, double floor = 0) {
-    figure(name, ours, base, format);
-    const EveryRound r = everyRound(ratios(ours, base, floor), target);
-    std::printf("result: %s %.2fx (target <= %.2fx in every round: %d/%d, worst %.2fx)%s\n", name,
-                r.median, target, r.met, r.rounds, r.worst, r.met == r.rounds ? "" : " MISSED");
-}
-
 // Everything measured, one entry a round, ours and mpv of a round at the same index.
 struct Rounds {
     std::vector<double> startOurs, startBase, rssOurs, rssBase, idleOurs, idleBase;
@@ -450,13 +314,7 @@ void report(const Rounds& r) {
 
     // Idle, ours keeps no video output; playing video, both draw the same picture, and the
     // difference is mostly the window's own libraries.
-    const double memoryTarget = 10;
-    figure("memory (RSS, idle)", r.rssOurs, r.rssBase, {"MiB", 1, 0, 3.0});
-    const EveryRound memory = everyRound(differences(r.rssOurs, r.rssBase), memoryTarget);
-    std::printf("result: memory %+.1f MiB beside mpv (target <= %+.1f MiB in every round: %d/%d, "
-                "worst %+.1f MiB)%s\n",
-                memory.median, memoryTarget, memory.met, memory.rounds, memory.worst,
-                memory.met == memory.rounds ? "" : " MISSED");
+    differenceResult("memory", r.rssOurs, r.rssBase, {"MiB", 1, 0, 3.0}, 10, "memory (RSS, idle)");
     figure("memory playing video", r.rssPlaying[0], r.rssPlaying[1], {"MiB", 1, 0, 3.0});
     std::printf("result: memory playing video %+.1f MiB beside mpv (no target)\n",
                 median(differences(r.rssPlaying[0], r.rssPlaying[1])));

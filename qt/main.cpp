@@ -31,7 +31,10 @@ int main(int argc, char* argv[]) {
         window.raise();
         window.activateWindow();
     });
+    claim.first->onRows([&window] { return window.listRows(); });
     const int status = app.exec();
-    claim.first->onLine({}); // no one reads the line of a window that is gone
+    // No one reads the line or the rows of a window that is gone.
+    claim.first->onLine({});
+    claim.first->onRows({});
     return status;
 }

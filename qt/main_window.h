@@ -49,6 +49,8 @@ public:
     void tellLater(const QString& text);
     // The line the format makes of what plays now; empty when nothing plays.
     QString currentLine() const;
+    // How many entries the list shows now.
+    int listRows() const;
 
 protected:
     void showEvent(QShowEvent* event) override;

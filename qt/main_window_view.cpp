@@ -31,6 +31,10 @@ void Main::listAdded(const player::ListRows& rows, int first) {
     m_listModel->added(rows, first);
 }
 
+int Main::listRows() const {
+    return List1->model()->rowCount();
+}
+
 // An invalid index, for -1, clears the highlight.
 void Main::setListIndex(int row) {
     List1->setCurrentIndex(m_listModel->index(row));

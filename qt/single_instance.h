@@ -16,6 +16,8 @@ public:
     virtual void onOpen(std::function<void(const QStringList& files)> open) = 0;
     // What a client that asks reads as the line of what plays now.
     virtual void onLine(std::function<QString()> line) = 0;
+    // How many rows the window's list holds, for a caller outside to see a long list shown.
+    virtual void onRows(std::function<int()>) {}
 };
 
 struct Claim {

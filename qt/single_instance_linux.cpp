@@ -25,6 +25,8 @@ class BusCopy final : public QObject, public FirstCopy {
     Q_CLASSINFO("D-Bus Interface", "org.tunelark.Player")
     // Read on the window's thread from the player's state at hand: answering never waits.
     Q_PROPERTY(QString Line READ line)
+    // Read on the window's thread, so a call also shows how soon the window answers.
+    Q_PROPERTY(int Rows READ rows)
 public:
     explicit BusCopy(QDBusConnection bus) : m_bus(bus) {}
     ~BusCopy() override {
@@ -53,6 +55,8 @@ public:
         for (const QStringList& files : std::exchange(m_waiting, {}))
             m_open(files);
     }
+    void onRows(std::function<int()> rows) override { m_rows = std::move(rows); }
+    int rows() const { return m_rows ? m_rows() : 0; }
 
     void onLine(std::function<QString()> line) override { m_line = std::move(line); }
     QString line() const { return m_line ? m_line() : QString(); }
@@ -75,6 +79,7 @@ private:
     QDBusConnection m_bus;
     bool m_held = false;
     std::function<void(const QStringList&)> m_open;
+    std::function<int()> m_rows;
     QList<QStringList> m_waiting; // handed over before the window was there
     std::function<QString()> m_line;
 };
