@@ -1,5 +1,6 @@
 #include "announce/field_files.h"
 
+#include "announce/tag_picture.h"
 #include "settings/replace_file.h"
 #include "text/text.h"
 
@@ -91,7 +92,7 @@ void FieldFiles::show(const playback::Track& track, std::string_view line) {
     for (const auto& [name, bytes] : fieldFileBytes(track, line))
         write(text::pathOf(m_folder) / name, bytes);
     if (track.empty() || !m_embedded)
-        return showBeside(track);
+        return showFromFile(track);
     const std::string taken = text::utf8Of(text::pathOf(m_folder) / ".cover-taken.png");
     fs::remove(text::pathOf(taken), error);
     std::weak_ptr<uint64_t> alive = m_turn;
@@ -100,7 +101,7 @@ void FieldFiles::show(const playback::Track& track, std::string_view line) {
         if (!now || *now != turn)
             return; // these files are gone, or have moved on
         if (!saved || !putEmbedded(taken))
-            showBeside(track);
+            showFromFile(track);
     });
 }
 
@@ -114,15 +115,19 @@ void FieldFiles::clear() {
     removeCoversBut({});
 }
 
-void FieldFiles::showBeside(const playback::Track& track) {
+void FieldFiles::showFromFile(const playback::Track& track) {
     std::error_code error;
     const fs::path source = text::pathOf(track.sourceURL);
     // An address, or a file gone since it started, has no folder to look in.
     if (track.empty() || !fs::is_regular_file(source, error))
         return removeCoversBut({});
-    const std::string name = coverBeside(namesIn(source.parent_path()));
-    const std::string bytes =
-        name.empty() ? std::string() : picture(source.parent_path() / text::pathOf(name));
+    // The song's own picture, when the engine could not hand it over; else one beside it.
+    std::string bytes = tagPictureOf(track.sourceURL);
+    if (bytes.empty()) {
+        const std::string name = coverBeside(namesIn(source.parent_path()));
+        if (!name.empty())
+            bytes = picture(source.parent_path() / text::pathOf(name));
+    }
     const std::string type = pictureType(bytes);
     if (type.empty())
         return removeCoversBut({});

@@ -47,16 +47,17 @@ public:
     // The folder that holds them; created at the first track.
     void setFolder(std::string folder) { m_folder = std::move(folder); }
 
-    // Writes the track's field files and its cover: the picture embedded in it (cover.png), else
-    // the picture beside its file, copied as it is under the name of its real type (cover.png or
-    // cover.jpg); the other name is removed. No picture, or a track that is no file: no cover.
-    // An embedded picture that comes after the next show() or clear() is not used.
+    // Writes the track's field files and its cover: the picture the engine takes from it
+    // (cover.png), else the one in its file's tags, else the picture beside its file, each copied
+    // as it is under the name of its real type (cover.png or cover.jpg); the other name is removed.
+    // No picture, or a track that is no file: no cover. An embedded picture that comes after the
+    // next show() or clear() is not used.
     void show(const playback::Track& track, std::string_view line);
     // Nothing plays: the field files are emptied and the cover removed.
     void clear();
 
 private:
-    void showBeside(const playback::Track& track);
+    void showFromFile(const playback::Track& track);
     bool putEmbedded(const std::string& taken);
     void removeCoversBut(std::string_view keep);
 

@@ -262,6 +262,17 @@ void Player::PrintSongName() {
     perform(m_announcer.tellNow(m_current, m_clock.now()));
 }
 
+const playback::Track* Player::playingNow() const {
+    const bool playing = m_state == PlayState::Playing || m_state == PlayState::Paused;
+    return playing && !m_current.empty() ? &m_current : nullptr;
+}
+
+// Built on each call from the state at hand: a format edited meanwhile counts at once.
+std::string Player::currentLine() const {
+    const playback::Track* track = playingNow();
+    return track ? announce::buildLine(m_options.format, *track, m_link) : std::string();
+}
+
 void Player::mnFormat_Click() {
     const std::optional<std::string> answer =
         m_view.inputBox("Введите новый формат:", "Tunelark - Запрос", m_options.format);

@@ -99,6 +99,12 @@ public:
     const std::string& jsonFile() const { return fnJSON; }
     const std::string& settingsFile() const { return fnINI; }
     const std::string& lastLine() const { return SL; }
+    // The track playing now, a paused one too; null when stopped, at the end of the list or with
+    // nothing loaded.
+    const playback::Track* playingNow() const;
+    // The line the format makes of that track now, as the link would get it, whether or not it
+    // was told; empty when nothing plays.
+    std::string currentLine() const;
 
 private:
     void playStateChanged(playback::PlayState newState, const playback::Track& item) override;

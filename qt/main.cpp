@@ -24,11 +24,14 @@ int main(int argc, char* argv[]) {
     window.openNamed(files);
     if (!claim.alone.isEmpty())
         window.tellLater(claim.alone);
+    claim.first->onLine([&window] { return window.currentLine(); });
     claim.first->onOpen([&window](const QStringList& handed) {
         window.openNamed(handed);
         window.showNormal();
         window.raise();
         window.activateWindow();
     });
-    return app.exec();
+    const int status = app.exec();
+    claim.first->onLine({}); // no one reads the line of a window that is gone
+    return status;
 }

@@ -46,6 +46,8 @@ public:
     void openNamed(const QStringList& files);
     // Says something of the program's own in its box, once the window is up.
     void tellLater(const QString& text);
+    // The line the format makes of what plays now; empty when nothing plays.
+    QString currentLine() const;
 
 protected:
     void showEvent(QShowEvent* event) override;

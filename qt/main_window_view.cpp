@@ -10,6 +10,10 @@
 #include <QMessageBox>
 #include <QTimer>
 
+QString Main::currentLine() const {
+    return qtText(m_player->currentLine());
+}
+
 void Main::setNowPlaying(const player::NowPlaying& now) {
     const std::string* fields[] = {&now.source, &now.author, &now.title, &now.duration,
                                    &now.bitrate};

@@ -14,6 +14,8 @@ public:
     virtual ~FirstCopy() = default;
     // Where the files of later starts go from now on; any that came before go there at once.
     virtual void onOpen(std::function<void(const QStringList& files)> open) = 0;
+    // What a client that asks reads as the line of what plays now.
+    virtual void onLine(std::function<QString()> line) = 0;
 };
 
 struct Claim {

@@ -23,6 +23,8 @@ constexpr int kHandTimeoutMs = 1200;
 class BusCopy final : public QObject, public FirstCopy {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.tunelark.Player")
+    // Read on the window's thread from the player's state at hand: answering never waits.
+    Q_PROPERTY(QString Line READ line)
 public:
     explicit BusCopy(QDBusConnection bus) : m_bus(bus) {}
     ~BusCopy() override {
@@ -34,7 +36,9 @@ public:
 
     // The object first, then the name: a start that finds the name finds the object too.
     bool hold() {
-        if (!m_bus.registerObject(kPath, this, QDBusConnection::ExportScriptableSlots))
+        if (!m_bus.registerObject(kPath, this,
+                                  QDBusConnection::ExportScriptableSlots |
+                                      QDBusConnection::ExportScriptableProperties))
             return false;
         if (!m_bus.registerService(kService)) {
             m_bus.unregisterObject(kPath);
@@ -49,6 +53,9 @@ public:
         for (const QStringList& files : std::exchange(m_waiting, {}))
             m_open(files);
     }
+
+    void onLine(std::function<QString()> line) override { m_line = std::move(line); }
+    QString line() const { return m_line ? m_line() : QString(); }
 
 public slots:
     // Answers at once; the files open once the answer is out, so a long list holds up no one.
@@ -69,6 +76,7 @@ private:
     bool m_held = false;
     std::function<void(const QStringList&)> m_open;
     QList<QStringList> m_waiting; // handed over before the window was there
+    std::function<QString()> m_line;
 };
 
 struct Handed {

@@ -6,6 +6,7 @@ namespace {
 class AloneCopy final : public FirstCopy {
 public:
     void onOpen(std::function<void(const QStringList&)>) override {}
+    void onLine(std::function<QString()>) override {}
 };
 
 } // namespace

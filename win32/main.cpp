@@ -4,6 +4,7 @@
 #include "player/player.h"
 #include "settings/places.h"
 #include "win32/control_engine.h"
+#include "win32/dde_server.h"
 #include "win32/main_window.h"
 #include "win32/mirc_link.h"
 #include "win32/program_places.h"
@@ -69,6 +70,25 @@ void CALLBACK feedNext(HWND window, UINT, UINT_PTR id, DWORD) {
         g_engine->drain();
 }
 
+// What an IRC client's DDE request for an item of what plays gets: empty text while nothing plays.
+std::optional<std::string> nowPlayingItem(const player::Player& player, const std::string& item) {
+    if (item == "line")
+        return player.currentLine();
+    const playback::Track* track = player.playingNow();
+    if (item == "artist")
+        return track ? track->author : std::string();
+    if (item == "title")
+        return track ? track->name : std::string();
+    return std::nullopt;
+}
+
+// The window's messages, with the client's requests answered among them from the player's state.
+int runAnswering(win32::Main& window, const player::Player& player) {
+    const win32::DdeServer server(
+        [&player](const std::string& item) { return nowPlayingItem(player, item); });
+    return win32::runMessages(window);
+}
+
 int run(int show) {
     const std::vector<std::wstring> files = filesNamed();
     HANDLE only = CreateMutexW(nullptr, FALSE, L"Local\\Tunelark.Player");
@@ -126,7 +146,7 @@ int run(int show) {
     window.show(show);
     if (!files.empty())
         player.fOpenFile(win32::utf8(files.front()));
-    const int status = win32::runMessages(window);
+    const int status = runAnswering(window, player);
     CloseHandle(only);
     return status;
 }

@@ -43,6 +43,13 @@ TEST(FieldFiles, FollowEachStartAndEmptyWhenNothingPlays) {
         Files beside, cover;       // the track's folder; NowPlaying besides the field files
         std::string embedded = {}; // the picture the engine takes from the track
         bool address = false;      // a station's, not a file's
+        std::string song = {};     // the track file's bytes
+    };
+    // An ID3v2.3 tag holding one front cover.
+    const auto tagged = [](const std::string& picture) {
+        const std::string frame = std::string("\0image/png\0\3\0", 13) + picture;
+        const std::string body = "APIC" + std::string{0, 0, 0, char(frame.size()), 0, 0} + frame;
+        return "ID3" + std::string{3, 0, 0, 0, 0, 0, char(body.size())} + body;
     };
     const Step steps[] = {
         {"JPEG", {{"cover.jpg", kJpeg}}, {{"cover.jpg", kJpeg}}},
@@ -50,6 +57,7 @@ TEST(FieldFiles, FollowEachStartAndEmptyWhenNothingPlays) {
         {"JPEG named .png", {{"front.png", kJpeg}}, {{"cover.jpg", kJpeg}}},
         {"address", {{"cover.jpg", kJpeg}}, {}, {}, true},
         {"embedded first", {{"cover.jpg", kJpeg}}, {{"cover.png", kPng}}, kPng},
+        {"in its tags", {{"cover.jpg", kJpeg}}, {{"cover.png", kPng}}, {}, false, tagged(kPng)},
         {"no known type", {{"cover.png", "GIF89a"}}, {}},
         {"embedded, no PNG", {{"cover.jpg", kJpeg}}, {{"cover.jpg", kJpeg}}, kJpeg},
     };
@@ -73,7 +81,7 @@ TEST(FieldFiles, FollowEachStartAndEmptyWhenNothingPlays) {
         fs::create_directory(folder);
         for (const auto& [name, bytes] : step.beside)
             testsupport::put(folder / name, bytes);
-        testsupport::put(folder / "t.mp3", "");
+        testsupport::put(folder / "t.mp3", step.song);
         embedded = step.embedded;
         played(step.address ? "http://r/s" : text::utf8Of(folder / "t.mp3"), step.what);
         expected = {{"artist.txt", "Ар ия"},

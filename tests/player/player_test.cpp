@@ -336,6 +336,29 @@ TEST_F(Player, TheDesktopSeesTheTrackTheEngineLastStartedOrLoaded) {
     EXPECT_EQ(listener.changes, 4);
 }
 
+// Told or not, the line the format makes of what plays now; none once nothing plays.
+TEST_F(Player, TheCurrentLineFollowsWhatPlaysNow) {
+    load();
+    engine.listener->playStateChanged(PlayState::Ready, track("a"));
+    EXPECT_EQ(player.currentLine(), "");
+    const std::string line = "/me слушает Ария - a [00:05]";
+    const std::pair<PlayState, std::string> then[] = {{PlayState::Paused, line},
+                                                      {PlayState::Transitioning, ""},
+                                                      {PlayState::MediaEnded, ""},
+                                                      {PlayState::Stopped, ""}};
+    for (const auto& [state, expected] : then) {
+        start(track("a"));
+        EXPECT_EQ(player.currentLine(), line);
+        engine.listener->playStateChanged(state, {});
+        EXPECT_EQ(player.currentLine(), expected);
+    }
+    start(track("a"));
+    view.answer = "np: !название";
+    player.mnFormat_Click();
+    EXPECT_EQ(player.currentLine(), "np: a");
+    EXPECT_TRUE(link.lines.empty());
+}
+
 // The box's own event loop brings more starts: each is shown and written at once, and once the
 // box is closed only the latest is told.
 TEST_F(Player, AMissingClientIsToldOnceAndOnlyTheLinesUnderItsBoxWait) {

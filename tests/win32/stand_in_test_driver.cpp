@@ -5,7 +5,9 @@
 // prints what was expected and what was seen.
 #include "win32/program_driver.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <ddeml.h>
 #include <set>
 
 namespace {
@@ -289,6 +291,69 @@ void pausesAndTheDelay(const std::wstring& exe) {
     expect(e.close() == 0, "closing ends it", "0", "not ended, or failed");
 }
 
+HDDEDATA CALLBACK answerNothing(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR) {
+    return nullptr;
+}
+
+// An IRC client asking as mIRC's $dde() does, one conversation a request (Wine's DDEML server
+// follows each answer with an acknowledgement that a second request would take for its own):
+// the bytes answered, NUL and all, or "-" when refused.
+std::string ask(const wchar_t* item, UINT type = XTYP_REQUEST, UINT format = CF_TEXT,
+                const wchar_t* topic = L"NowPlaying") {
+    DWORD dde = 0, status = 0, size = 0;
+    DdeInitializeW(&dde, answerNothing, APPCMD_CLIENTONLY, 0);
+    HSZ names[] = {DdeCreateStringHandleW(dde, L"Tunelark", CP_WINUNICODE),
+                   DdeCreateStringHandleW(dde, topic, CP_WINUNICODE),
+                   DdeCreateStringHandleW(dde, item, CP_WINUNICODE)};
+    std::string answer = "-";
+    char poked[] = "/quit";
+    const bool poke = type == XTYP_POKE;
+    if (HCONV conversation = DdeConnect(dde, names[0], names[1], nullptr)) {
+        HDDEDATA data = DdeClientTransaction(poke ? LPBYTE(poked) : nullptr, poke ? 6 : 0,
+                                             conversation, names[2], format, type, 3000, &status);
+        if (data && poke)
+            answer = status & DDE_FACK ? "taken" : "-";
+        else if (data) {
+            const auto* bytes = reinterpret_cast<const char*>(DdeAccessData(data, &size));
+            answer.assign(bytes, size);
+            DdeUnaccessData(data);
+            DdeFreeDataHandle(data);
+        }
+        DdeDisconnect(conversation);
+    }
+    for (HSZ name : names)
+        DdeFreeStringHandle(dde, name);
+    DdeUninitialize(dde);
+    return answer;
+}
+
+// Told or not, an IRC client asks what plays: the line, the artist and the title in CP1251, and an
+// empty line once stopped. Nothing else is answered or taken.
+void askedWhatPlays(const std::wstring& exe) {
+    put("01.mp3", "ID3");
+    put("01.mp3.tags", "Title=Беспечный ангел|x\nAuthor=Ария\nDuration=30\n");
+    Evening e;
+    if (!e.begin(exe, "AutoStart=True\r\n", L"01.mp3"))
+        return;
+    expect(e.titleIs("Беспечный ангел|x"), "the song plays", "Беспечный ангел|x", e.field(2));
+    const std::string seen = ask(L"line") + ask(L"Artist") + ask(L"title") + ask(L"name") +
+                             ask(L"line", XTYP_REQUEST, CF_UNICODETEXT) + ask(L"line", XTYP_POKE) +
+                             ask(L"line", XTYP_REQUEST, CF_TEXT, L"Command");
+    const std::string expected = text::toAnsi("/me слушает Ария - Беспечный ангел\u00A6x [00:30]") +
+                                 '\0' + text::toAnsi("Ария") + '\0' +
+                                 text::toAnsi("Беспечный ангел|x") + '\0' + "----";
+    const auto shown = [](std::string bytes) {
+        std::replace(bytes.begin(), bytes.end(), '\0', '|');
+        return text::fromAnsi(bytes);
+    };
+    expect(seen == expected, "the items in CP1251; another item, format, topic or a poke refused",
+           shown(expected), shown(seen));
+    e.press(kStop);
+    expect(waitFor([] { return ask(L"line") == std::string(1, '\0'); }, 5000),
+           "stopped, the line is empty", "|", shown(ask(L"line")));
+    expect(e.close() == 0, "closing ends it", "0", "not ended, or failed");
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -298,6 +363,7 @@ int wmain(int argc, wchar_t** argv) {
         {L"a_station", aStation},
         {L"pauses_and_the_delay", pausesAndTheDelay},
         {L"loaded_without_starting", loadedWithoutStarting},
+        {L"asked_what_plays", askedWhatPlays},
     };
     return runCase(argc, argv, cases);
 }
