@@ -52,8 +52,9 @@ std::string fileSizeOf(const std::string& url) {
 
 } // namespace
 
-ControlEngine::ControlEngine(MediaControl& control, std::function<void()> wake)
-    : m_control(&control), m_wake(std::move(wake)) {
+ControlEngine::ControlEngine(MediaControl& control, std::function<void()> wake,
+                             std::function<void()> later)
+    : m_control(&control), m_wake(std::move(wake)), m_later(std::move(later)) {
     // The order of play is chosen here, whatever the control would choose.
     m_control->setMode("shuffle", false);
 }
@@ -70,11 +71,21 @@ void ControlEngine::queue(ControlEvent event) {
 
 void ControlEngine::drain() {
     m_wakeAsked = false;
+    if (m_reader) {
+        // In list order the first entry plays before the rest is read.
+        if (auto first = m_reader->takeFirst(); first && !m_cursor.shuffle())
+            begin(std::move(*first));
+        if (auto read = m_reader ? m_reader->take() : std::nullopt) {
+            m_reader.reset();
+            arrived(std::move(*read), true, true);
+        }
+    }
     while (!m_events.empty()) {
         const Queued next = m_events.front();
         m_events.pop_front();
         handle(next.event, next.opens == m_opens);
     }
+    feed();
 }
 
 // current: raised since the latest open; an older end or failure is of media already left.
@@ -185,7 +196,7 @@ void ControlEngine::playing() {
 
 // The control stepped no further by itself: choose what plays next.
 void ControlEngine::ended() {
-    if (m_failedInRow >= int(m_entries.size())) {
+    if (m_failedInRow >= int(total())) {
         m_failedInRow = 0;
         report(PlayState::Stopped);
         return;
@@ -201,65 +212,7 @@ void ControlEngine::report(PlayState state, const playback::Track& track) {
         m_listener->playStateChanged(state, track);
 }
 
-// The list
-
-void ControlEngine::setURL(const std::string& url) {
-    clear();
-    if (!m_control || url.empty())
-        return;
-    // A list on this machine is read here; one on the web is the control's own to fetch.
-    const bool list = playback::isPlaylistFile(url) && !isAddress(url);
-    if (list) {
-        for (auto& entry : playback::readPlaylist(url))
-            m_entries.push_back(
-                {m_nextId++, entry.url, playback::entryName(entry.url, entry.title)});
-    } else {
-        m_entries.push_back({m_nextId++, url, playback::entryName(url, {})});
-    }
-    if (m_entries.empty())
-        return;
-    std::vector<int64_t> ids;
-    for (const auto& entry : m_entries)
-        ids.push_back(entry.id);
-    m_cursor.setEntries(std::move(ids));
-
-    const int first = m_autoStart ? indexOf(m_cursor.first().value_or(-1)) : 0;
-    if (list) {
-        std::vector<std::string> urls;
-        for (const auto& entry : m_entries)
-            urls.push_back(entry.sourceURL);
-        const std::string name = text::utf8Of(text::pathOf(url).stem());
-        m_controlList = m_control->setPlaylist(name, urls);
-    }
-    if (!m_controlList) {
-        open(first, m_autoStart);
-        return;
-    }
-    m_current = 0;
-    if (first != 0)
-        playEntry(first);
-}
-
-void ControlEngine::clear() {
-    ++m_opens;
-    if (m_control) {
-        m_control->stop();
-        m_control->setURL({});
-    }
-    m_entries.clear();
-    m_cursor.reset();
-    m_controlList = false;
-    m_current = -1;
-    m_requested = -1;
-    m_ended = false;
-    m_failedInRow = 0;
-}
-
-int ControlEngine::indexOf(int64_t id) const {
-    const auto it = std::find_if(m_entries.begin(), m_entries.end(),
-                                 [id](const player::Entry& entry) { return entry.id == id; });
-    return it == m_entries.end() ? -1 : int(it - m_entries.begin());
-}
+// The list: see control_engine_list.cpp for opening one.
 
 // Loads the entry as the control's one medium. Not every control starts by itself after a new
 // address, even with automatic start on, so it is told to.
@@ -275,8 +228,14 @@ void ControlEngine::open(int index, bool start) {
 }
 
 void ControlEngine::playEntry(int index) {
-    if (!m_control || index < 0 || index >= int(m_entries.size()))
+    if (!m_control || index < 0 || index >= int(total()))
         return;
+    // An entry of a long list not shown yet: the list is shown as far as it first.
+    if (index >= int(m_entries.size())) {
+        show(std::size_t(index) + 1 - m_entries.size());
+        if (m_listener)
+            m_listener->playlistChanged();
+    }
     if (m_controlList) {
         ++m_opens;
         m_requested = index;
@@ -417,8 +376,11 @@ void ControlEngine::controlLoops() {
 
 void ControlEngine::close() {
     m_control = nullptr;
+    m_reader.reset();
     m_events.clear();
     m_entries.clear();
+    m_rest = {};
+    m_restAt = 0;
     m_current = -1;
 }
 

@@ -3,23 +3,30 @@
 // The system's media-player control as the program's Engine. The control raises its events
 // inside the very calls that cause them; they are queued here and handled once the call has
 // returned (drain()), in the order they came. Where the control has no list of its own (or a
-// call is missing), the engine steps through the list itself, one address at a time.
+// call is missing), the engine steps through the list itself, one address at a time. A long list
+// is read on a thread of its own and reaches the list in slices, so the window goes on answering.
 
 #include "playback/list_cursor.h"
 #include "playback/play_state.h"
 #include "player/engine.h"
+#include "win32/list_reader.h"
 #include "win32/media_control.h"
 
+#include <cstddef>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace win32 {
 
 class ControlEngine final : public player::Engine {
 public:
-    // wake is called when events wait, so the window can call drain() from its own loop.
-    ControlEngine(MediaControl& control, std::function<void()> wake);
+    // wake is called when events wait, so the window can call drain() from its own loop; it may
+    // come from another thread. later asks for drain() once the window has seen to its input and
+    // painting, for the next slice of a long list (wake when there is none).
+    ControlEngine(MediaControl& control, std::function<void()> wake,
+                  std::function<void()> later = {});
 
     // From the control's event sink.
     void queue(ControlEvent event);
@@ -50,6 +57,12 @@ public:
     playback::Track currentTrack() const;
 
 private:
+    void begin(player::Entry first);
+    void arrived(std::vector<player::Entry> read, bool list, bool aside);
+    void feed();
+    void askLater();
+    void show(std::size_t count);
+    std::size_t total() const { return m_entries.size() + m_rest.size() - m_restAt; }
     void handle(const ControlEvent& event, bool current);
     void mediaChanged();
     void playing();
@@ -66,6 +79,7 @@ private:
 
     MediaControl* m_control;
     std::function<void()> m_wake;
+    std::function<void()> m_later;
     player::EngineListener* m_listener = nullptr;
     struct Queued {
         ControlEvent event;
@@ -75,8 +89,15 @@ private:
     unsigned m_opens = 0;
     bool m_wakeAsked = false;
 
-    std::vector<player::Entry> m_entries;
+    std::vector<player::Entry> m_entries; // as far as the list is shown
+    std::vector<player::Entry> m_rest;    // read, from m_restAt on still to show
+    std::size_t m_restAt = 0;
+    std::size_t m_slice = 0; // entries for the next slice
+    bool m_feeding = false;
+    std::unique_ptr<ListReader> m_reader; // a long list still being read
+    std::string m_listName;
     int64_t m_nextId = 0;
+    int64_t m_firstId = 0;      // the list's ids follow on from it, in its order
     bool m_controlList = false; // the control holds the list and steps through it itself
     int m_current = -1;
     int m_requested = -1; // asked to play; the control may start another one first

@@ -58,6 +58,18 @@ bool handedOver(const std::vector<std::wstring>& files) {
                                SMTO_ABORTIFHUNG, 10000, &answer) != 0;
 }
 
+// The engine while there is one: the control's events and the slices of a long list go to it.
+win32::ControlEngine* g_engine = nullptr;
+constexpr UINT_PTR kFeedTimer = 2;
+
+// A timer's message comes after the window's input and painting, so the user is not kept
+// waiting while a long list comes in.
+void CALLBACK feedNext(HWND window, UINT, UINT_PTR id, DWORD) {
+    KillTimer(window, id);
+    if (g_engine)
+        g_engine->drain();
+}
+
 // What an IRC client's DDE request for an item of what plays gets: empty text while nothing plays.
 std::optional<std::string> nowPlayingItem(const player::Player& player, const std::string& item) {
     if (item == "line")
@@ -89,11 +101,10 @@ int run(int show) {
     win32::Main window;
     if (!window.create())
         return 1;
-    win32::ControlEngine* engine = nullptr;
     auto control = win32::WmpControl::create(window.window(), win32::kControlId,
-                                             [&engine](win32::ControlEvent event) {
-                                                 if (engine)
-                                                     engine->queue(event);
+                                             [](win32::ControlEvent event) {
+                                                 if (g_engine)
+                                                     g_engine->queue(event);
                                              });
     if (!control) {
         // Nothing is read or written: there is nothing to play with.
@@ -107,8 +118,10 @@ int run(int show) {
         CloseHandle(only);
         return 2;
     }
-    win32::ControlEngine controlEngine(*control, [&window] { window.wake(); });
-    engine = &controlEngine;
+    win32::ControlEngine controlEngine(
+        *control, [&window] { window.wake(); },
+        [&window] { SetTimer(window.window(), kFeedTimer, USER_TIMER_MINIMUM, feedNext); });
+    g_engine = &controlEngine;
     window.setControlWindow(control->window());
 
     announce::MircLink link([&window](const MSG& message) { window.dispatch(message); });
@@ -117,7 +130,7 @@ int run(int show) {
         &player, [&controlEngine] { controlEngine.drain(); },
         [&] {
             player.Form_Unload();
-            engine = nullptr;
+            g_engine = nullptr;
             controlEngine.close();
             control.reset(); // while its window is still there
         });

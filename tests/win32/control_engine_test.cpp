@@ -8,8 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <map>
+#include <mutex>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -64,10 +67,13 @@ struct Case {
     bool keepsList;
     bool loop;
     // Steps: "open" the list of a b c, "end" of the media (ended, transitioning, stopped), "fail"
-    // (every opening from then on fails), "drain", "next", "prev", "pick <n>" (a double-click).
+    // (every opening from then on fails), "drain", "next", "prev", "pick <n>" (a double-click),
+    // "long" (open a list of 12,000: a b c over and over), "read" (until the reader has told of
+    // its first entry and of all), "fill" (drain until the list grows no more), "clear".
     const char* steps;
     const char* heard;  // the states the player heard, in order
     const char* called; // the control's calls, after the list was opened
+    std::size_t listed = 3;
 };
 
 const Case kCases[] = {
@@ -99,6 +105,11 @@ const Case kCases[] = {
      "url a play url b play"},
     {"TheControlsOwnListIsUsedWhenItKeepsOne", true, false, "open drain pick 2 drain",
      "trans undef trans play:a trans play:c", "play item 2"},
+    {"ALongListIsReadAsideAndSteppedHere", true, false, "long read drain next drain fill",
+     "trans undef trans ready trans play:a trans ready trans play:b", "url a play url b play",
+     12000},
+    {"ClearingDropsTheRestOfALongList", false, false, "long read drain clear fill",
+     "trans undef trans ready trans play:a trans undef", "url a play", 0},
 };
 
 class ControlEngineRules : public testing::TestWithParam<Case> {};
@@ -109,10 +120,26 @@ TEST_P(ControlEngineRules, FollowTheControl) {
     for (const char* name : {"a.wav", "b.wav", "c.wav"})
         put(dir, name, "RIFF");
     put(dir, "list.m3u", "a.wav\nb.wav\nc.wav\n");
+    std::string longList;
+    for (int i = 0; i < 4000; ++i)
+        longList += "a.wav\nb.wav\nc.wav\n";
+    put(dir, "long.m3u", longList);
 
     FakeControl control;
     control.keepsList = c.keepsList;
-    win32::ControlEngine engine(control, {});
+    // The reader's calls, from its own thread (the first entry, then all); the events' own wakes
+    // come from this one.
+    std::mutex lock;
+    std::condition_variable woke;
+    int read = 0;
+    const auto self = std::this_thread::get_id();
+    win32::ControlEngine engine(control, [&] {
+        if (std::this_thread::get_id() == self)
+            return;
+        const std::lock_guard hold(lock);
+        ++read;
+        woke.notify_all();
+    });
     control.engine = &engine;
     Heard heard;
     engine.setListener(&heard);
@@ -125,6 +152,19 @@ TEST_P(ControlEngineRules, FollowTheControl) {
             engine.setURL(dir.file("list.m3u"));
             if (c.keepsList)
                 control.play(); // the system's control starts its new list by itself
+        } else if (step == "long") {
+            engine.setURL(dir.file("long.m3u"));
+        } else if (step == "read") {
+            std::unique_lock hold(lock);
+            ASSERT_TRUE(woke.wait_for(hold, std::chrono::seconds(10), [&] { return read == 2; }));
+        } else if (step == "fill") {
+            std::size_t was = 0;
+            do {
+                was = engine.entries().size();
+                engine.drain();
+            } while (engine.entries().size() != was);
+        } else if (step == "clear") {
+            engine.clear();
         } else if (step == "end") {
             control.raise({8, 9, 1});
         } else if (step == "fail") {
@@ -149,6 +189,7 @@ TEST_P(ControlEngineRules, FollowTheControl) {
             calledText += (calledText.empty() ? "" : " ") + call.substr(0, call.find(".wav"));
     EXPECT_EQ(heardText, c.heard);
     EXPECT_EQ(calledText, c.called);
+    EXPECT_EQ(engine.entries().size(), c.listed);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, ControlEngineRules, testing::ValuesIn(kCases),

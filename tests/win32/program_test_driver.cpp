@@ -225,6 +225,47 @@ void appDataFallback(const std::wstring& exe) {
     expect(again.close() == 0, "closing ends it again", "0", "not ended, or failed");
 }
 
+// A list of 100,000 entries: the first plays, and the window answers all the while the rest of
+// the list comes in, until it shows every entry.
+void aLongList(const std::wstring& exe) {
+    constexpr LRESULT kEntries = 100000;
+    Player player;
+    player.place(exe, L"prog", kForeign);
+    std::string list;
+    for (int i = 1; i <= 4; ++i)
+        put(L"prog\\0" + std::to_wstring(i) + L".wav", wave());
+    for (LRESULT i = 0; i < kEntries; ++i)
+        list += "0" + std::to_string(i % 4 + 1) + ".wav\n";
+    put(L"prog\\long.m3u", list);
+    if (!player.launch(L"long.m3u"))
+        return;
+    LRESULT rows = 0;
+    bool answered = true, first = false; // each 2 s entry goes on by itself
+    waitFor(
+        [&] {
+            answered = answered && answers(player.main, 1000);
+            first = first || player.field(2) == "01";
+            rows = SendMessageW(player.list(), LVM_GETITEMCOUNT, 0, 0);
+            return rows == kEntries || !answered;
+        },
+        60000);
+    expect(answered, "the window answers while the list comes in", "an answer within 1 s",
+           "none, at " + std::to_string(rows) + " rows");
+    struct Row {
+        LVITEMW item;
+        wchar_t text[16];
+    } last{};
+    last.item.cchTextMax = int(std::size(last.text));
+    const std::string lastName =
+        win32::utf8(player.askList(LVM_GETITEMTEXTW, WPARAM(kEntries - 1), last).text);
+    expect(rows == kEntries && lastName == "04", "the list shows every entry, to the last",
+           std::to_string(kEntries) + " rows, the last 04",
+           std::to_string(rows) + " rows, the last " + lastName);
+    expect(first || waitFor([&] { return player.field(2) == "01"; }, 10000),
+           "the first entry plays", "01", player.field(2));
+    expect(player.close() == 0, "closing ends it", "0", "not ended, or failed");
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -232,7 +273,7 @@ int wmain(int argc, wchar_t** argv) {
         {L"plays_a_file", playsAFile},          {L"no_control", noControl},
         {L"second_copy", secondCopyHandsOver},  {L"hostile_messages", hostileMessages},
         {L"hung_mirc", hungMircOpen},           {L"hung_mirc_closed", hungMircClosed},
-        {L"appdata_fallback", appDataFallback},
+        {L"appdata_fallback", appDataFallback}, {L"a_long_list", aLongList},
     };
     return runCase(argc, argv, cases);
 }
