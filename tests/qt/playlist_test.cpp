@@ -36,6 +36,10 @@ protected:
             out << A::list(*m)->item(i)->text();
         return out;
     }
+    // A list on disk comes into the view in parts.
+    bool shows(const QStringList& rows) {
+        return waitUntil([&] { return view() == rows; });
+    }
     int count(PlayState s) const { return tap->count(s); }
     bool waitFor(PlayState s, int times = 1) { return tap->waitFor(s, times); }
     // The next start of playback, and which entry it was.
@@ -102,6 +106,7 @@ protected:
 
 TEST_F(Playlist, OpenDialogLoadsTheChosenFileAndCancelKeepsEverything) {
     m->fOpenFile(media(QStringLiteral("list.m3u")));
+    ASSERT_TRUE(waitUntil([&] { return engine().entries().size() == 3; }));
     const QStringList before = view();
     QString seen;
     bool usable = false;
@@ -140,8 +145,8 @@ TEST_F(Playlist, DoubleClickPlaysTheSelectedEntryEvenShuffled) {
     autoStart();
     A::action(*m, "mnRandom")->trigger();
     m->fOpenFile(media(QStringLiteral("list.m3u")));
-    EXPECT_EQ(view(), (QStringList{QStringLiteral("Первая песня"), QStringLiteral("second"),
-                                   QStringLiteral("Third")}));
+    EXPECT_TRUE(
+        shows({QStringLiteral("Первая песня"), QStringLiteral("second"), QStringLiteral("Third")}));
     ASSERT_TRUE(waitFor(PlayState::Playing));
     for (int row : {2, 0, 1, 2}) {
         const int started = count(PlayState::Playing);
@@ -160,8 +165,8 @@ TEST_F(Playlist, AFolderReachedInsideTheListRefillsTheView) {
                         .toUtf8()));
     autoStart();
     m->fOpenFile(list);
-    EXPECT_EQ(view(), (QStringList{QStringLiteral("beep0"), QStringLiteral("folder"),
-                                   QStringLiteral("beep3")}));
+    EXPECT_TRUE(
+        shows({QStringLiteral("beep0"), QStringLiteral("folder"), QStringLiteral("beep3")}));
     const QStringList expanded{QStringLiteral("beep0"), QStringLiteral("a"), QStringLiteral("b"),
                                QStringLiteral("c"), QStringLiteral("beep3")};
     ASSERT_TRUE(waitUntil([&] { return view() == expanded; }));
@@ -193,8 +198,8 @@ TEST_F(Playlist, AListMadeOnWindowsPlaysEachEntryUnderItsCyrillicName) {
                             "\xc4\xe5\xed\xfc.ogg\r\n"
                             "\xcd\xee\xf7\xfc\\\xa8\xeb\xea\xe0.ogg\r\n"));
     m->fOpenFile(list);
-    EXPECT_EQ(view(), (QStringList{QStringLiteral("Утро"), QStringLiteral("Вечерняя песня"),
-                                   QStringLiteral("Ёлка")}));
+    EXPECT_TRUE(
+        shows({QStringLiteral("Утро"), QStringLiteral("Вечерняя песня"), QStringLiteral("Ёлка")}));
     for (int row : {0, 1, 2})
         ASSERT_TRUE(playsByDoubleClick(row, files[row])) << row;
 }
@@ -227,6 +232,7 @@ TEST_F(Playlist, HotkeysMoveThroughThePlaylistAndSetTheVolume) {
     autoStart();
     m->fOpenFile(media(QStringLiteral("list.m3u")));
     ASSERT_TRUE(waitFor(PlayState::Playing));
+    ASSERT_TRUE(waitUntil([&] { return engine().entries().size() == 3; }));
     QTest::keyClick(m.get(), Qt::Key_F8);
     ASSERT_TRUE(waitForStartOf(1, 1));
     EXPECT_EQ(A::list(*m)->currentRow(), 1) << "the highlight follows the entry playing";
