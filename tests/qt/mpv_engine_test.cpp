@@ -486,6 +486,23 @@ TEST_F(Engine, AHundredThousandMissingEntriesAndTheListItselfAreShownWholeAndPas
     EXPECT_LT(longestGap, 1000) << "the window waited on the engine";
 }
 
+TEST_F(Engine, AListOpenedWhileALongOneComesInHasOnlyItsOwnEntries) {
+    QTemporaryDir dir;
+    const QString big = dir.filePath(QStringLiteral("big.m3u"));
+    QFile f(big);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 100000; ++i)
+        f.write("missing/" + QByteArray::number(i) + ".ogg\n");
+    f.close();
+    open(big);
+    ASSERT_TRUE(waitUntil([&] { return !player->entries().empty(); }));
+    ASSERT_TRUE(openList(media(QStringLiteral("list.m3u")), 3));
+    ASSERT_TRUE(waitForTheEnd());
+    EXPECT_EQ(sorted(rec.started), (QStringList{QStringLiteral("second"), QStringLiteral("tagged"),
+                                                QStringLiteral("untagged")}));
+    EXPECT_EQ(int(player->entries().size()), 3);
+}
+
 TEST_F(Engine, VolumeStaysWithinItsRange) {
     const std::pair<int, int> cases[] = {{30, 30}, {150, 100}, {-4, 0}, {100, 100}};
     for (auto [set, want] : cases) {
