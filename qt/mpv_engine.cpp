@@ -179,6 +179,13 @@ void MpvEngine::continueHeld() {
     m_heldHook.reset();
 }
 
+void MpvEngine::settleHeld() {
+    if (!m_heldHook)
+        return;
+    m_list.endSettled();
+    continueHeld();
+}
+
 void MpvEngine::setURL(const std::string& url) {
     m_url = url;
     if (!m_mpv)
@@ -192,8 +199,7 @@ void MpvEngine::setURL(const std::string& url) {
 
 void MpvEngine::clear() {
     m_list.clear();
-    if (m_heldHook) // the core has stopped meanwhile, and goes on to nothing
-        continueHeld();
+    settleHeld();
 }
 
 void MpvEngine::pause() {

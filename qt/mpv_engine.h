@@ -43,12 +43,27 @@ public:
     void clear() override;
     const std::vector<player::Entry>& entries() const override { return m_list.entries(); }
     int currentIndex() const override { return m_list.currentIndex(); }
-    void playItem(const player::Entry& entry) override { m_list.playItem(entry); }
-    void play() override { m_list.play(); }
+    void playItem(const player::Entry& entry) override {
+        m_list.playItem(entry);
+        settleHeld();
+    }
+    void play() override {
+        m_list.play();
+        settleHeld();
+    }
     void pause() override;
-    void stop() override { m_list.stop(); }
-    void next() override { m_list.next(); }
-    void previous() override { m_list.previous(); }
+    void stop() override {
+        m_list.stop();
+        settleHeld();
+    }
+    void next() override {
+        m_list.next();
+        settleHeld();
+    }
+    void previous() override {
+        m_list.previous();
+        settleHeld();
+    }
     int volume() const override;
     void setVolume(int volume) override;
     double position() const override;
@@ -80,6 +95,8 @@ private:
     void coverTaken(const mpv_event& event);
     void emitPending();
     void continueHeld();
+    // A command given while an end is held settles it: the core goes where it was told.
+    void settleHeld();
 
     MpvHandle m_mpv;
     MpvList m_list{m_mpv, [this] { onWakeup(this); }};

@@ -64,7 +64,6 @@ void MpvList::clear() {
     m_nesting.reset();
     m_resumeId = -1;
     m_requestedId = -1;
-    m_awaitingAfterEnd = false; // an end held for more of the old list goes on to nothing
 }
 
 void MpvList::forget() {

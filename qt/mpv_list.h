@@ -66,6 +66,8 @@ public:
     // entries it has while more of the list is still being read: the core waits for them, and
     // this is asked again as they come.
     bool afterEntryEnd();
+    // An end held for more of the list went where a command sent the core instead.
+    void endSettled() { m_awaitingAfterEnd = false; }
     // The core expanded an entry by itself, and the entry to play next is settled: once.
     bool takeListChanged();
 
