@@ -173,7 +173,8 @@ int MpvList::currentIndex() const {
 // Moving through it
 
 void MpvList::play() {
-    if (m_mpv.hasMedia()) {
+    // A list still being read starts its first entry by itself: it starts playing.
+    if (m_mpv.hasMedia() || (m_items.empty() && m_feed.reading())) {
         m_mpv.setProperty("pause", "no");
         return;
     }
