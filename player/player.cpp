@@ -107,18 +107,22 @@ void Player::store(settings::Stored when) {
 
 void Player::fOpenFile(const std::string& FileName) {
     m_engine.clear();
-    m_view.setList({});
+    fillList1();
     m_engine.setURL(FileName);
     fillList1();
 }
 
 void Player::fillList1() {
-    const std::vector<Entry>& entries = m_engine.entries();
-    std::vector<std::string> names;
-    names.reserve(entries.size());
-    for (const Entry& entry : entries)
-        names.push_back(entry.name);
-    m_view.setList(names);
+    const ListRows::Change change = m_rows.sync(m_engine.entries());
+    if (change.kind == ListRows::Change::Replaced)
+        m_view.listReplaced(m_rows);
+    else if (change.kind == ListRows::Change::Added)
+        m_view.listAdded(m_rows, change.first);
+}
+
+void Player::showPlaying() {
+    m_rows.setHighlight(m_engine.currentIndex());
+    m_view.setListIndex(m_rows.highlight());
 }
 
 void Player::mnOpen_Click() {
@@ -133,15 +137,24 @@ void Player::Form_OLEDragDrop(const std::string& firstFile) {
         fOpenFile(firstFile);
 }
 
+// The row's own entry, wherever the engine now keeps it; a row it dropped plays nothing.
 void Player::List1_DblClick(int selectedIndex) {
+    const int64_t id = m_rows.idAt(selectedIndex);
+    if (id < 0)
+        return;
     const std::vector<Entry>& entries = m_engine.entries();
-    if (selectedIndex >= 0 && selectedIndex < int(entries.size()))
-        m_engine.playItem(entries[std::size_t(selectedIndex)]);
+    const auto at = std::size_t(selectedIndex);
+    if (at < entries.size() && entries[at].id == id)
+        return m_engine.playItem(entries[at]);
+    const auto it = std::find_if(entries.begin(), entries.end(),
+                                 [id](const Entry& entry) { return entry.id == id; });
+    if (it != entries.end())
+        m_engine.playItem(*it);
 }
 
 void Player::mnClearList_Click() {
     m_engine.clear();
-    m_view.setList({});
+    fillList1();
 }
 
 // Transport and options
@@ -331,7 +344,7 @@ void Player::WindowsMediaPlayer1_PlayStateChange(PlayState NewState,
     } else if (NewState == PlayState::Playing) {
         // The view shows which entry plays; a resume leaves the user's own choice alone.
         if (before != PlayState::Paused)
-            m_view.setListIndex(m_engine.currentIndex());
+            showPlaying();
         perform(m_announcer.started(item, before == PlayState::Paused, m_clock.now()));
     } else {
         if (NewState == PlayState::Stopped)
@@ -350,7 +363,7 @@ void Player::titleChanged(const playback::Track& item) {
 // The engine expanded a folder or a list it reached: show what it will play.
 void Player::playlistChanged() {
     fillList1();
-    m_view.setListIndex(m_engine.currentIndex());
+    showPlaying();
     changed();
 }
 

@@ -9,6 +9,7 @@
 #include "announce/irc_link.h"
 #include "player/commands.h"
 #include "player/engine.h"
+#include "player/list_rows.h"
 #include "player/view.h"
 #include "settings/play_options.h"
 
@@ -111,7 +112,8 @@ private:
                                              const playback::Track& item);
     void applyFlag(settings::Flag flag);
     void store(settings::Stored when); // the options' keys stored then, in the settings file
-    void fillList1();
+    void fillList1();                  // List1 in line with the engine's entries
+    void showPlaying();                // List1 lights the entry playing
     void PrintSongName();
     void perform(announce::Announcer::Step step);
     void SendToMirc(const std::string& text);
@@ -130,6 +132,7 @@ private:
     PlayerListener* m_listener = nullptr;
 
     Places m_places;
+    ListRows m_rows; // what List1 shows
     settings::PlayOptions m_options;
     announce::Announcer m_announcer;
     playback::Track m_current;

@@ -3,6 +3,7 @@
 // What the window shows and asks the user. The Linux program's Qt window and the Windows
 // program's own window each are one.
 
+#include "player/list_rows.h"
 #include "settings/play_options.h"
 
 #include <cstdint>
@@ -27,8 +28,11 @@ public:
     virtual ~View() = default;
 
     virtual void setNowPlaying(const NowPlaying& now) = 0;
-    // List1 holds these names, in this order.
-    virtual void setList(const std::vector<std::string>& names) = 0;
+    // List1's rows all changed: it shows rows.size() rows, reading each name from rows as it
+    // draws them, and lights rows.highlight(). rows lives as long as the player.
+    virtual void listReplaced(const ListRows& rows) = 0;
+    // Rows were added below the others, from first on; the rows above stay as they are.
+    virtual void listAdded(const ListRows& rows, int first) = 0;
     // The highlight of List1; -1 for none.
     virtual void setListIndex(int row) = 0;
     // The check mark of an option's menu item.

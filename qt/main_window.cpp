@@ -5,6 +5,7 @@
 #include "qt/control_bar.h"
 #include "qt/desktop_control.h"
 #include "qt/irc_link_linux.h"
+#include "qt/list_model.h"
 #include "qt/mpv_engine.h"
 #include "qt/program_places.h"
 #include "qt/qt_text.h"
@@ -17,7 +18,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QTimer>
@@ -106,7 +107,7 @@ void Main::buildControls() {
     client->setObjectName(QStringLiteral("client"));
     client->setFixedSize(rectOf(player::kForm.client).size());
     client->setStyleSheet(
-        QStringLiteral("QLineEdit, QListWidget { color: #FFFFFF; background: #000000; }"));
+        QStringLiteral("QLineEdit, QListView { color: #FFFFFF; background: #000000; }"));
     setCentralWidget(client);
 
     WindowsMediaPlayer1Area = new QWidget(client);
@@ -139,15 +140,17 @@ void Main::buildControls() {
     Label1->setGeometry(rectOf(player::kForm.Label1));
     Label1->hide();
 
-    List1 = new QListWidget(client);
+    List1 = new QListView(client);
     List1->setObjectName(QStringLiteral("List1"));
+    m_listModel = new ListModel(List1);
+    List1->setModel(m_listModel);
     List1->setGeometry(rectOf(player::kForm.List1));
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
     List1->setUniformItemSizes(true);
     List1->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(List1, &QListWidget::itemDoubleClicked, this, [this] {
-        const QList<QListWidgetItem*> selected = List1->selectedItems();
-        m_player->List1_DblClick(selected.isEmpty() ? -1 : List1->row(selected.first()));
+    connect(List1, &QAbstractItemView::doubleClicked, this, [this] {
+        const QModelIndexList selected = List1->selectionModel()->selectedIndexes();
+        m_player->List1_DblClick(selected.isEmpty() ? -1 : selected.first().row());
     });
     connect(List1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { mnList->popup(List1->viewport()->mapToGlobal(pos)); });

@@ -16,12 +16,13 @@
 #include <memory>
 
 class ControlBar;
+class ListModel;
 class DesktopControl;
 class MpvEngine;
 class QAction;
 class QLabel;
 class QLineEdit;
-class QListWidget;
+class QListView;
 class QMenu;
 class QTimer;
 
@@ -57,7 +58,8 @@ protected:
 
 private:
     void setNowPlaying(const player::NowPlaying& now) override;
-    void setList(const std::vector<std::string>& names) override;
+    void listReplaced(const player::ListRows& rows) override;
+    void listAdded(const player::ListRows& rows, int first) override;
     void setListIndex(int row) override;
     void setChecked(settings::Flag flag, bool on) override;
     std::string showOpen(const std::string& filter, const std::string& title,
@@ -83,7 +85,8 @@ private:
     ControlBar* m_bar = nullptr;
     std::unique_ptr<MpvEngine> WindowsMediaPlayer1;
     std::array<QLineEdit*, 5> Text{};
-    QListWidget* List1 = nullptr;
+    QListView* List1 = nullptr;
+    ListModel* m_listModel = nullptr; // what List1 reads its rows from
     QLabel* Label1 = nullptr;
     QTimer* tmAnnounce = nullptr; // single-shot, armed only while an announcement waits
 

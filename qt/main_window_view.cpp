@@ -1,12 +1,13 @@
 // What the window shows and asks for the player.
 #include "qt/main_window.h"
 
+#include "qt/list_model.h"
 #include "qt/qt_text.h"
 #include "qt/show_open.h"
 
 #include <QInputDialog>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -17,17 +18,18 @@ void Main::setNowPlaying(const player::NowPlaying& now) {
         Text[i]->setText(qtText(*fields[i]));
 }
 
-void Main::setList(const std::vector<std::string>& names) {
-    QStringList items;
-    items.reserve(qsizetype(names.size()));
-    for (const std::string& name : names)
-        items << qtText(name);
-    List1->clear();
-    List1->addItems(items);
+void Main::listReplaced(const player::ListRows& rows) {
+    m_listModel->replaced(rows);
+    setListIndex(rows.highlight());
 }
 
+void Main::listAdded(const player::ListRows& rows, int first) {
+    m_listModel->added(rows, first);
+}
+
+// An invalid index, for -1, clears the highlight.
 void Main::setListIndex(int row) {
-    List1->setCurrentRow(row);
+    List1->setCurrentIndex(m_listModel->index(row));
 }
 
 void Main::setChecked(settings::Flag flag, bool on) {

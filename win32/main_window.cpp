@@ -48,10 +48,7 @@ bool Main::create() {
             WS_EX_CLIENTEDGE, L"EDIT", L"",
             WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL | ES_READONLY, 0, 0, 1, 1, m_window,
             reinterpret_cast<HMENU>(INT_PTR(kText0 + i)), instance, nullptr);
-    m_list = CreateWindowExW(
-        WS_EX_CLIENTEDGE, L"LISTBOX", L"",
-        WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, 0, 0,
-        1, 1, m_window, reinterpret_cast<HMENU>(INT_PTR(kList1)), instance, nullptr);
+    m_list = createList(instance);
     layout(dpi());
     return true;
 }
@@ -95,7 +92,7 @@ LRESULT CALLBACK Main::procedure(HWND window, UINT message, WPARAM w, LPARAM l) 
 LRESULT Main::handle(UINT message, WPARAM w, LPARAM l) {
     switch (message) {
     case WM_COMMAND:
-        command(LOWORD(w), HIWORD(w));
+        command(LOWORD(w));
         return 0;
     case WM_DROPFILES:
         dropped(reinterpret_cast<HDROP>(w));
@@ -112,8 +109,9 @@ LRESULT Main::handle(UINT message, WPARAM w, LPARAM l) {
         return 0;
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORLISTBOX:
         return colours(reinterpret_cast<HDC>(w));
+    case WM_NOTIFY:
+        return notified(*reinterpret_cast<NMHDR*>(l));
     case WM_DPICHANGED:
         dpiChanged(HIWORD(w), *reinterpret_cast<const RECT*>(l));
         return 0;
@@ -146,7 +144,7 @@ void Main::timer(WPARAM id) {
         m_player->tmAnnounce_Timer();
 }
 
-// The fields and the list: white on black.
+// The fields: white on black, as the list.
 LRESULT Main::colours(HDC dc) {
     SetTextColor(dc, kWhite);
     SetBkColor(dc, RGB(0, 0, 0));

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <optional>
+#include <string>
 #include <windows.h>
 
 namespace win32 {
@@ -60,7 +61,8 @@ public:
     void dispatch(const MSG& message);
 
     void setNowPlaying(const player::NowPlaying& now) override;
-    void setList(const std::vector<std::string>& names) override;
+    void listReplaced(const player::ListRows& rows) override;
+    void listAdded(const player::ListRows& rows, int first) override;
     void setListIndex(int row) override;
     void setChecked(settings::Flag flag, bool on) override;
     std::string showOpen(const std::string& filter, const std::string& title,
@@ -78,13 +80,16 @@ private:
     static HMENU menuBar();
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM w, LPARAM l);
     LRESULT handle(UINT message, WPARAM w, LPARAM l);
-    void command(int id, int code);
+    void command(int id);
     bool contextMenu(HWND where, LPARAM at);
     void dropped(HDROP drop);
     void copied(const COPYDATASTRUCT& data);
     void timer(WPARAM id);
     void destroyed();
     LRESULT colours(HDC dc);
+    HWND createList(HINSTANCE instance);
+    LRESULT notified(NMHDR& note);
+    void fitColumn();
 
     // The layout, in this monitor's pixels.
     UINT dpi() const;
@@ -95,6 +100,8 @@ private:
     HMENU m_menu = nullptr;
     HWND m_text[5] = {};
     HWND m_list = nullptr;
+    const player::ListRows* m_rows = nullptr; // what List1 reads its rows from
+    std::wstring m_rowText;                   // the row List1 asked for last, as it draws it
     HWND m_control = nullptr;
     HFONT m_font = nullptr;
     HBRUSH m_black = nullptr;

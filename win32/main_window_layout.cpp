@@ -79,6 +79,7 @@ void Main::layout(UINT dpi) {
     HFONT font = messageFont(dpi);
     for (HWND child : {m_text[0], m_text[1], m_text[2], m_text[3], m_text[4], m_list})
         SendMessageW(child, WM_SETFONT, WPARAM(font), TRUE);
+    fitColumn();
     if (m_font)
         DeleteObject(m_font);
     m_font = font;

@@ -71,14 +71,9 @@ bool Main::contextMenu(HWND where, LPARAM l) {
     return true;
 }
 
-void Main::command(int id, int code) {
+void Main::command(int id) {
     if (!m_player)
         return;
-    if (id == kList1) {
-        if (code == LBN_DBLCLK)
-            m_player->List1_DblClick(int(SendMessageW(m_list, LB_GETCURSEL, 0, 0)));
-        return;
-    }
     const std::optional<player::Command> command = menuCommand(id);
     if (command == player::Command::Exit)
         DestroyWindow(m_window); // the close, with its saving of the options

@@ -16,19 +16,6 @@ void Main::setNowPlaying(const player::NowPlaying& now) {
         SetWindowTextW(m_text[i], wide(*fields[i]).c_str());
 }
 
-void Main::setList(const std::vector<std::string>& names) {
-    SendMessageW(m_list, WM_SETREDRAW, FALSE, 0);
-    SendMessageW(m_list, LB_RESETCONTENT, 0, 0);
-    for (const std::string& name : names)
-        SendMessageW(m_list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(name).c_str()));
-    SendMessageW(m_list, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(m_list, nullptr, TRUE);
-}
-
-void Main::setListIndex(int row) {
-    SendMessageW(m_list, LB_SETCURSEL, WPARAM(row), 0);
-}
-
 // Owned by no window, so the player stays usable while it is open.
 std::string Main::showOpen(const std::string& filter, const std::string& title,
                            const std::string& folder) {

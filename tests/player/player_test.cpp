@@ -67,7 +67,16 @@ struct FakeView final : player::View {
     std::optional<int64_t> timer;
 
     void setNowPlaying(const player::NowPlaying& n) override { now = n; }
-    void setList(const std::vector<std::string>& names) override { list = names; }
+    void listReplaced(const player::ListRows& rows) override {
+        list.clear();
+        listAdded(rows, 0);
+        listIndex = rows.highlight();
+    }
+    void listAdded(const player::ListRows& rows, int first) override {
+        EXPECT_EQ(first, int(list.size()));
+        for (int row = first; row < rows.size(); ++row)
+            list.push_back(rows.name(row));
+    }
     void setListIndex(int row) override { listIndex = row; }
     void setChecked(Flag f, bool on) override { checks[f] = on; }
     std::string showOpen(const std::string& filter, const std::string& title,
@@ -301,6 +310,8 @@ TEST_F(Player, TheDesktopsNextStopsAtTheEndOfTheList) {
 
 TEST_F(Player, AStartIsToldShownAndWrittenAndItsEntryLit) {
     load("[Tunelark]\r\nAutoPrint=True\r\n");
+    engine.list = {{1, "/m/a.mp3", "a"}, {2, "/m/b.mp3", "b"}, {3, "/m/c.mp3", "c"}, {4, "", "d"}};
+    engine.listener->playlistChanged();
     engine.current = 3;
     start(track("Беспечный ангел"));
     EXPECT_EQ(link.lines, std::vector<std::string>{"/me слушает Ария - Беспечный ангел [00:05]"});

@@ -13,7 +13,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
@@ -33,14 +33,24 @@ struct MainTestAccess {
     static QWidget* picture(Main& m) { return m.m_picture; }
     static QWidget* bar(Main& m) { return m.m_bar; }
     static QLineEdit* text(Main& m, int i) { return m.Text[i]; }
-    static QListWidget* list(Main& m) { return m.List1; }
+    static QListView* list(Main& m) { return m.List1; }
+    static QStringList rows(Main& m) {
+        QStringList names;
+        for (int i = 0; i < m.List1->model()->rowCount(); ++i)
+            names << m.List1->model()->index(i, 0).data().toString();
+        return names;
+    }
+    static int row(Main& m) { return m.List1->currentIndex().row(); }
+    static void setRow(Main& m, int row) {
+        m.List1->setCurrentIndex(m.List1->model()->index(row, 0));
+    }
     static QAction* action(Main& m, const char* name) {
         return m.findChild<QAction*>(QLatin1String(name));
     }
     static QMenu* menu(Main& m, const char* name) {
         return m.findChild<QMenu*>(QLatin1String(name));
     }
-    static void dblClick(Main& m) { emit m.List1->itemDoubleClicked(m.List1->currentItem()); }
+    static void dblClick(Main& m) { emit m.List1->doubleClicked(m.List1->currentIndex()); }
     static void messageBox(Main& m, const std::string& text) { m.messageBox(text); }
     static bool announcementWaits(Main& m) { return m.tmAnnounce->isActive(); }
 };

@@ -30,12 +30,7 @@ protected:
     MpvEngine& engine() { return A::engine(*m); }
     QString playing() { return QString::fromStdString(engine().currentTrack().sourceURL); }
     QString entry(int row) { return QString::fromStdString(engine().entries().at(row).sourceURL); }
-    QStringList view() {
-        QStringList out;
-        for (int i = 0; i < A::list(*m)->count(); ++i)
-            out << A::list(*m)->item(i)->text();
-        return out;
-    }
+    QStringList view() { return A::rows(*m); }
     // A list on disk comes into the view in parts.
     bool shows(const QStringList& rows) {
         return waitUntil([&] { return view() == rows; });
@@ -50,7 +45,7 @@ protected:
     // The entry at row starts when double-clicked, and it is the file named; then it stops.
     bool playsByDoubleClick(int row, const QString& file) {
         tap->started.clear();
-        A::list(*m)->setCurrentRow(row);
+        A::setRow(*m, row);
         A::dblClick(*m);
         if (!waitUntil([&] { return !tap->started.isEmpty(); }) || tap->started.first() != file)
             return false;
@@ -150,7 +145,7 @@ TEST_F(Playlist, DoubleClickPlaysTheSelectedEntryEvenShuffled) {
     ASSERT_TRUE(waitFor(PlayState::Playing));
     for (int row : {2, 0, 1, 2}) {
         const int started = count(PlayState::Playing);
-        A::list(*m)->setCurrentRow(row);
+        A::setRow(*m, row);
         A::dblClick(*m);
         ASSERT_TRUE(waitForStartOf(row, started)) << row;
     }
@@ -173,7 +168,7 @@ TEST_F(Playlist, AFolderReachedInsideTheListRefillsTheView) {
     // The list plays on by itself while this looks, so the highlight is compared with whichever
     // entry of the folder plays by then.
     EXPECT_TRUE(waitUntil([&] {
-        const int row = A::list(*m)->currentRow();
+        const int row = A::row(*m);
         return row >= 1 && row <= 3 && playing() == entry(row);
     })) << "the highlight is on the entry playing";
     // Stopped first, so the list playing on by itself cannot start an entry in between.
@@ -235,10 +230,10 @@ TEST_F(Playlist, HotkeysMoveThroughThePlaylistAndSetTheVolume) {
     ASSERT_TRUE(waitUntil([&] { return engine().entries().size() == 3; }));
     QTest::keyClick(m.get(), Qt::Key_F8);
     ASSERT_TRUE(waitForStartOf(1, 1));
-    EXPECT_EQ(A::list(*m)->currentRow(), 1) << "the highlight follows the entry playing";
+    EXPECT_EQ(A::row(*m), 1) << "the highlight follows the entry playing";
     QTest::keyClick(m.get(), Qt::Key_F7);
     ASSERT_TRUE(waitForStartOf(0, 2));
-    EXPECT_EQ(A::list(*m)->currentRow(), 0);
+    EXPECT_EQ(A::row(*m), 0);
 
     const int volume = engine().volume();
     QTest::keyClick(m.get(), Qt::Key_F12);

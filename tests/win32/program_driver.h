@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -178,17 +180,47 @@ struct Player {
         return windowText(GetDlgItem(main, win32::kText0 + index));
     }
     HWND list() const { return GetDlgItem(main, win32::kList1); }
+    // The list's messages carry pointers into the program, so what they point at is put there.
+    template <class T> T askList(UINT message, WPARAM w, T in) const {
+        HANDLE process = program.process.hProcess;
+        void* there = VirtualAllocEx(process, nullptr, sizeof in, MEM_COMMIT, PAGE_READWRITE);
+        if (!there)
+            return in;
+        if constexpr (requires(T & t) { t.item.pszText; }) // the text lands beside the item
+            in.item.pszText = static_cast<T*>(there)->text;
+        WriteProcessMemory(process, there, &in, sizeof in, nullptr);
+        SendMessageW(list(), message, w, reinterpret_cast<LPARAM>(there));
+        ReadProcessMemory(process, there, &in, sizeof in, nullptr);
+        VirtualFreeEx(process, there, 0, MEM_RELEASE);
+        return in;
+    }
     std::vector<std::string> entries() const {
+        struct Row {
+            LVITEMW item;
+            wchar_t text[512];
+        };
         std::vector<std::string> names;
-        const LRESULT count = SendMessageW(list(), LB_GETCOUNT, 0, 0);
-        for (LRESULT i = 0; i < count; ++i) {
-            wchar_t name[512] = {};
-            SendMessageW(list(), LB_GETTEXT, WPARAM(i), reinterpret_cast<LPARAM>(name));
-            names.push_back(win32::utf8(name));
+        const int count = int(SendMessageW(list(), LVM_GETITEMCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i) {
+            Row row{};
+            row.item.cchTextMax = int(std::size(row.text));
+            names.push_back(win32::utf8(askList(LVM_GETITEMTEXTW, WPARAM(i), row).text));
         }
         return names;
     }
-    int highlight() const { return int(SendMessageW(list(), LB_GETCURSEL, 0, 0)); }
+    int highlight() const {
+        return int(SendMessageW(list(), LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED));
+    }
+    // A double-click on the row, as the mouse gives it: down, up, the double-click, up.
+    void doubleClick(int row) const {
+        RECT bounds{};
+        bounds.left = LVIR_BOUNDS;
+        bounds = askList(LVM_GETITEMRECT, WPARAM(row), bounds);
+        const LPARAM at =
+            MAKELPARAM((bounds.left + bounds.right) / 2, (bounds.top + bounds.bottom) / 2);
+        for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})
+            SendMessageW(list(), message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, at);
+    }
     // Closed as its close box does; its exit status, -1 when it did not end within ms.
     int close(DWORD ms = 20000) {
         PostMessageW(main, WM_CLOSE, 0, 0);

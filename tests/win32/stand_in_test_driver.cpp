@@ -122,9 +122,7 @@ void anEvening(const std::wstring& exe) {
     expect(e.titleIs("Беспечный ангел"), "the control's previous", "Беспечный ангел", e.field(2));
 
     // A double-click plays that entry through the control.
-    SendMessageW(e.list(), LB_SETCURSEL, 2, 0);
-    SendMessageW(e.main, WM_COMMAND, MAKEWPARAM(win32::kList1, LBN_DBLCLK),
-                 reinterpret_cast<LPARAM>(e.list()));
+    e.doubleClick(2);
     expect(e.titleIs("Долгая"), "a double-click plays the entry", "Долгая", e.field(2));
     expect(e.field(1).empty() && e.field(3) == "01:02:05" && e.field(4).empty(),
            "an untagged author and bitrate are empty, an hour's length has its hours",

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <commctrl.h>
 #include <functional>
 #include <shlobj.h>
 
@@ -134,11 +135,11 @@ TEST_F(Window, ADropOpensTheFirstFileAndItsStartFillsTheFields) {
     GlobalUnlock(memory);
     SendMessageW(window.window(), WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
 
-    ASSERT_EQ(SendMessageW(window.list(), LB_GETCOUNT, 0, 0), 1);
+    ASSERT_EQ(ListView_GetItemCount(window.list()), 1);
     ASSERT_TRUE(pumpUntil([&] { return textOf(window.field(2)) == "один"; }));
     EXPECT_EQ(textOf(window.field(0)), dir.file("один.wav"));
     EXPECT_EQ(textOf(window.field(3)), "00:02");
-    EXPECT_EQ(SendMessageW(window.list(), LB_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(ListView_GetNextItem(window.list(), -1, LVNI_SELECTED), 0);
     EXPECT_EQ(testsupport::bytesOf(text::pathOf(dir.file("SongName.txt"))),
               text::toAnsi("\r\nодин\r\n00:02\r\n\r\n"));
 }
