@@ -12,6 +12,12 @@
 #include <QTest>
 #include <QUrl>
 
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <memory>
+#include <thread>
+
 using testsupport::media;
 using testsupport::waitUntil;
 using A = MainTestAccess;
@@ -197,6 +203,35 @@ TEST_F(Playlist, AListMadeOnWindowsPlaysEachEntryUnderItsCyrillicName) {
         shows({QStringLiteral("Утро"), QStringLiteral("Вечерняя песня"), QStringLiteral("Ёлка")}));
     for (int row : {0, 1, 2})
         ASSERT_TRUE(playsByDoubleClick(row, files[row])) << row;
+}
+
+TEST_F(Playlist, AHundredThousandEntriesComeInWhileTheWindowAnswers) {
+    QTemporaryDir lists;
+    const QString list = lists.filePath(QStringLiteral("big.m3u"));
+    const QByteArray entry = media(QStringLiteral("beep0.ogg")).toUtf8() + '\n';
+    ASSERT_TRUE(write(list, entry.repeated(100000)));
+    // Another thread asks the window's thread to answer a call, again and again.
+    std::atomic<bool> loading{true}, unanswered{false}, asked{false};
+    std::thread asker([&] {
+        while (loading && !unanswered) {
+            auto answer = std::make_shared<std::promise<void>>();
+            auto answered = answer->get_future();
+            QMetaObject::invokeMethod(
+                m.get(), [answer] { answer->set_value(); }, Qt::QueuedConnection);
+            unanswered =
+                answered.wait_for(std::chrono::milliseconds(500)) != std::future_status::ready;
+        }
+        asked = true;
+    });
+    autoStart();
+    m->fOpenFile(list);
+    const bool whole = waitUntil([&] { return A::list(*m)->model()->rowCount() == 100000; }, 30000);
+    loading = false;
+    waitUntil([&] { return asked.load(); }); // its last call answered here
+    asker.join();
+    EXPECT_TRUE(whole);
+    EXPECT_FALSE(unanswered) << "the window held a call for half a second";
+    EXPECT_TRUE(waitFor(PlayState::Playing));
 }
 
 TEST_F(Playlist, OptionsToggleTheirMarkAndTheEngine) {
