@@ -10,6 +10,14 @@ void ListCursor::setEntries(std::vector<int64_t> ids) {
     m_pass.setEntries(std::move(ids));
 }
 
+void ListCursor::addEntries(const std::vector<int64_t>& ids) {
+    for (int64_t id : ids) {
+        m_indexById.emplace(id, int(m_ids.size()));
+        m_ids.push_back(id);
+    }
+    m_pass.addEntries(ids);
+}
+
 void ListCursor::reset() {
     m_ids.clear();
     m_indexById.clear();

@@ -20,6 +20,8 @@ public:
 
     // The list as it is now (after a load, or after the engine expanded an entry).
     void setEntries(std::vector<int64_t> ids);
+    // More entries at the end of the list, as a long list is read.
+    void addEntries(const std::vector<int64_t>& ids);
     // A new Open: no list, and nothing has played.
     void reset();
 

@@ -11,6 +11,13 @@ void RandomPass::setEntries(std::vector<int64_t> ids) {
     m_poolValid = false;
 }
 
+void RandomPass::addEntries(const std::vector<int64_t>& ids) {
+    m_ids.insert(m_ids.end(), ids.begin(), ids.end());
+    if (m_poolValid) // kept filled: a long list grows in many steps
+        m_pool.insert(m_pool.end(), ids.begin(), ids.end());
+    m_complete = false;
+}
+
 void RandomPass::reset() {
     m_ids.clear();
     newPass();

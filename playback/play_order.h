@@ -16,6 +16,8 @@ class RandomPass {
 public:
     // The list as it is now (after a load, or after the engine expanded an entry).
     void setEntries(std::vector<int64_t> ids);
+    // More entries at the end of the list, not yet played in this pass.
+    void addEntries(const std::vector<int64_t>& ids);
     // A new Open: nothing has played.
     void reset();
     // A new pass over the same list.

@@ -45,9 +45,11 @@ void MpvEngine::close() {
 }
 
 void MpvEngine::release() {
+    m_list.stopReading();
     m_mpv.destroy(); // returns once the core and its video output have shut down
     m_list.forget();
     m_covers.clear();
+    m_heldHook.reset();
 }
 
 // The engine decodes a song's embedded picture as its video: a still of that is the picture, in
@@ -81,6 +83,11 @@ void MpvEngine::onWakeup(void* self) {
 
 void MpvEngine::drainEvents() {
     m_wakeupPending = false;
+    // A part of a list being read first, one a turn: the events after it may be about its entries.
+    if (m_list.takeRead())
+        onWakeup(this);
+    if (m_heldHook && m_list.afterEntryEnd())
+        continueHeld();
     bool shutDown = false;
     for (int handled = 0; m_mpv && !shutDown; ++handled) {
         if (handled == kEventsPerTurn) {
@@ -141,8 +148,11 @@ void MpvEngine::hook(const mpv_event& event) {
     const uint64_t id = static_cast<const mpv_event_hook*>(event.data)->id;
     if (event.reply_userdata == hookOpening)
         m_list.openingEntry();
-    else if (event.reply_userdata == hookAfterEnd)
-        m_list.afterEntryEnd();
+    else if (event.reply_userdata == hookAfterEnd && !m_list.afterEntryEnd()) {
+        m_heldHook = id;
+        emitPending();
+        return;
+    }
     // The listener sees what happened before the core moves on.
     emitPending();
     m_mpv.continueHook(id);
@@ -164,6 +174,18 @@ void MpvEngine::emitPending() {
     }
 }
 
+void MpvEngine::continueHeld() {
+    m_mpv.continueHook(*m_heldHook);
+    m_heldHook.reset();
+}
+
+void MpvEngine::settleHeld() {
+    if (!m_heldHook)
+        return;
+    m_list.endSettled();
+    continueHeld();
+}
+
 void MpvEngine::setURL(const std::string& url) {
     m_url = url;
     if (!m_mpv)
@@ -177,6 +199,7 @@ void MpvEngine::setURL(const std::string& url) {
 
 void MpvEngine::clear() {
     m_list.clear();
+    settleHeld();
 }
 
 void MpvEngine::pause() {

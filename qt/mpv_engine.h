@@ -1,8 +1,8 @@
 #pragma once
 
 // libmpv as the program's engine: the core (MpvHandle), what its events come to (MpvReports) and
-// its list (MpvList), put together. Its events are read on the GUI thread: the core's wakeup only
-// queues the reading there.
+// its list (MpvList), put together. Its events, and the parts of a list read on another thread,
+// are taken on the GUI thread: their wakeup only queues the taking there.
 
 #include "player/engine.h"
 #include "qt/mpv_handle.h"
@@ -15,6 +15,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -42,12 +43,27 @@ public:
     void clear() override;
     const std::vector<player::Entry>& entries() const override { return m_list.entries(); }
     int currentIndex() const override { return m_list.currentIndex(); }
-    void playItem(const player::Entry& entry) override { m_list.playItem(entry); }
-    void play() override { m_list.play(); }
+    void playItem(const player::Entry& entry) override {
+        m_list.playItem(entry);
+        settleHeld();
+    }
+    void play() override {
+        m_list.play();
+        settleHeld();
+    }
     void pause() override;
-    void stop() override { m_list.stop(); }
-    void next() override { m_list.next(); }
-    void previous() override { m_list.previous(); }
+    void stop() override {
+        m_list.stop();
+        settleHeld();
+    }
+    void next() override {
+        m_list.next();
+        settleHeld();
+    }
+    void previous() override {
+        m_list.previous();
+        settleHeld();
+    }
     int volume() const override;
     void setVolume(int volume) override;
     double position() const override;
@@ -78,9 +94,12 @@ private:
     void hook(const mpv_event& event);
     void coverTaken(const mpv_event& event);
     void emitPending();
+    void continueHeld();
+    // A command given while an end is held settles it: the core goes where it was told.
+    void settleHeld();
 
     MpvHandle m_mpv;
-    MpvList m_list{m_mpv};
+    MpvList m_list{m_mpv, [this] { onWakeup(this); }};
     MpvReports m_reports{m_mpv, m_list};
     player::EngineListener* m_listener = nullptr;
     std::string m_url;
@@ -89,4 +108,6 @@ private:
     // The covers being taken, by their command's reply number.
     std::unordered_map<uint64_t, std::function<void(bool)>> m_covers;
     uint64_t m_lastCover = 0;
+    // The end of an entry, held while more of its list is read.
+    std::optional<uint64_t> m_heldHook;
 };

@@ -123,6 +123,19 @@ bool MpvHandle::command(std::initializer_list<const char*> args) {
     return mpv_command(m_mpv, argv.data()) >= 0;
 }
 
+std::optional<int64_t> MpvHandle::append(const std::string& url) {
+    const char* argv[] = {"loadfile", url.c_str(), "append", nullptr};
+    mpv_node result;
+    if (!m_mpv || mpv_command_ret(m_mpv, argv, &result) < 0)
+        return std::nullopt;
+    std::optional<int64_t> id;
+    if (const auto* value = mapValue(result, "playlist_entry_id");
+        value && value->format == MPV_FORMAT_INT64)
+        id = value->u.int64;
+    mpv_free_node_contents(&result);
+    return id;
+}
+
 bool MpvHandle::commandAsync(uint64_t reply, std::initializer_list<const char*> args) {
     if (!m_mpv)
         return false;

@@ -43,7 +43,10 @@ public:
     // The next event waiting; none when there is none.
     const mpv_event* nextEvent();
 
+    // Commands and reads may come from any thread while the core exists.
     bool command(std::initializer_list<const char*> args);
+    // Appends url to the core's list: the id the core gave the new entry.
+    std::optional<int64_t> append(const std::string& url);
     // Queued: its MPV_EVENT_COMMAND_REPLY carries reply.
     bool commandAsync(uint64_t reply, std::initializer_list<const char*> args);
     bool setProperty(const char* name, const std::string& value);

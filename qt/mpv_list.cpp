@@ -29,17 +29,6 @@ EndReason endReasonOf(mpv_end_file_reason reason) {
     }
 }
 
-// What a list on disk may have the engine open: files and the web. Told directly, the engine also
-// opens pipes, devices and its own filters, which no list may reach.
-bool mayOpenFromList(const std::string& url) {
-    static constexpr std::string_view kSchemes[] = {
-        "file", "http",  "https", "ftp",   "mms",    "mmsh",   "mmst", "rtsp", "rtsps",
-        "rtmp", "rtmpe", "rtmps", "rtmpt", "rtmpte", "rtmpts", "rtp",  "srt",  "srtp"};
-    const std::string scheme = playback::schemeOf(url);
-    return scheme.empty() ||
-           std::find(std::begin(kSchemes), std::end(kSchemes), scheme) != std::end(kSchemes);
-}
-
 } // namespace
 
 // The list
@@ -51,12 +40,13 @@ void MpvList::load(const std::string& url) {
     const bool list = playback::isPlaylistFile(url);
     const std::string scheme = playback::schemeOf(url);
     if (list && (scheme.empty() || scheme == "file")) {
-        appendList(url);
-    } else {
-        if (!m_mpv.command({list ? "loadlist" : "loadfile", url.c_str(), "append"}))
-            return;
-        readItems();
+        m_reading = url;
+        m_feed.start(url, m_cursor.shuffle());
+        return;
     }
+    if (!m_mpv.command({list ? "loadlist" : "loadfile", url.c_str(), "append"}))
+        return;
+    readItems();
     if (m_items.empty())
         return;
     if (list)
@@ -65,6 +55,7 @@ void MpvList::load(const std::string& url) {
 }
 
 void MpvList::clear() {
+    m_feed.stop(); // before the engine's list is emptied, so none of the old list comes after
     m_mpv.command({"stop"}); // empties the engine's list too
     m_items.clear();
     m_indexById.clear();
@@ -76,6 +67,7 @@ void MpvList::clear() {
 }
 
 void MpvList::forget() {
+    m_feed.stop();
     m_items.clear();
     m_indexById.clear();
     m_listTitles.clear();
@@ -87,24 +79,39 @@ std::string MpvList::titleOf(int64_t id, std::string engineTitle) const {
     return it == m_listTitles.end() ? engineTitle : it->second;
 }
 
-// A list on disk is read here, and its entries go to the engine one by one; their titles stay
-// here, by the ids the engine gave them.
-void MpvList::appendList(const std::string& file) {
-    std::vector<playback::ListEntry> sent;
-    for (auto& entry : playback::readPlaylist(file)) {
-        if (mayOpenFromList(entry.url) && m_mpv.command({"loadfile", entry.url.c_str(), "append"}))
-            sent.push_back(std::move(entry));
+// A part of a list on disk, in order, as the engine has it at the end of its list; the titles
+// stay here, by the ids the engine gave them.
+bool MpvList::takeRead() {
+    bool more = false;
+    auto slice = m_feed.take(more);
+    if (!slice || slice->empty())
+        return more;
+    int64_t first = slice->front().id, last = first;
+    bool known = false;
+    for (const Entry& entry : *slice) {
+        first = std::min(first, entry.id);
+        last = std::max(last, entry.id);
+        known = known || itemIndexOf(entry.id) >= 0;
+        if (!entry.name.empty())
+            m_listTitles.emplace(entry.id, entry.name);
     }
-    readItems();
-    // The engine's list is what was sent, in order; checked all the same.
-    for (std::size_t i = 0; i < sent.size() && i < m_items.size(); ++i) {
-        if (m_items[i].sourceURL != sent[i].url)
-            break;
-        if (!sent[i].title.empty()) {
-            m_items[i].name = sent[i].title;
-            m_listTitles.emplace(m_items[i].id, std::move(sent[i].title));
-        }
+    m_nesting.listLoaded(m_reading, first, last);
+    m_listChanged = true;
+    if (known) {
+        readItems(); // the engine expanded an entry meanwhile, and was read as it is
+        return more;
     }
+    std::vector<int64_t> ids;
+    ids.reserve(slice->size());
+    for (Entry& entry : *slice) {
+        entry.name = playback::entryName(entry.sourceURL, entry.name);
+        ids.push_back(entry.id);
+        if (!m_indexById.empty())
+            m_indexById.emplace(entry.id, int(m_items.size()));
+        m_items.push_back(std::move(entry));
+    }
+    m_cursor.addEntries(ids);
+    return more;
 }
 
 void MpvList::readItems() {
@@ -166,7 +173,8 @@ int MpvList::currentIndex() const {
 // Moving through it
 
 void MpvList::play() {
-    if (m_mpv.hasMedia()) {
+    // A list still being read starts its first entry by itself: it starts playing.
+    if (m_mpv.hasMedia() || (m_items.empty() && m_feed.reading())) {
         m_mpv.setProperty("pause", "no");
         return;
     }
@@ -264,24 +272,37 @@ void MpvList::openingEntry() {
     }
 }
 
-void MpvList::afterEntryEnd() {
-    m_awaitingAfterEnd = false;
+bool MpvList::afterEntryEnd() {
     const bool ranOut = m_endReason == EndReason::Eof || m_endReason == EndReason::Error ||
                         m_endReason == EndReason::Redirect;
+    const bool reading = ranOut && m_feed.reading();
     if (!m_cursor.shuffle()) {
         // In list order the engine chooses; at the end it starts the list again, or stops.
+        if (reading && endedLastInEngine())
+            return false;
+        m_awaitingAfterEnd = false;
         if (ranOut)
             m_cursor.wentOnFrom(m_endedId);
-        return;
+        return true;
     }
     if (ranOut) {
-        if (const auto next = m_cursor.next(m_endedId))
+        const auto next = m_cursor.next(m_endedId);
+        if (!next && reading)
+            return false;
+        if (next)
             playEntry(*next);
         else
             m_mpv.command({"playlist-play-index", "none"});
     } else if (m_endReason == EndReason::Stop && m_requestedId < 0) {
         afterSkip();
     }
+    m_awaitingAfterEnd = false;
+    return true;
+}
+
+bool MpvList::endedLastInEngine() const {
+    const auto count = m_mpv.intProperty("playlist-count");
+    return count && *count > 0 && m_mpv.intProperty(entryKey(*count - 1, "id")) == m_endedId;
 }
 
 // Not asked for by us: a next or previous the engine took by itself, in random order too.

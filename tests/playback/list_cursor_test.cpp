@@ -25,6 +25,7 @@ struct StepCase {
     Ids played = {}; // opened and loaded, in this order
     Ids failed = {}; // opened, never loaded
     Ids ids = {1, 2, 3};
+    Ids added = {}; // at the end, after the rest played
 };
 
 void PrintTo(const StepCase& c, std::ostream* out) {
@@ -74,6 +75,26 @@ const StepCase kSteps[] = {
      3,
      kNone,
      {3}},
+    {"in order next from the last reaches entries added since",
+     false,
+     false,
+     Step::Next,
+     2,
+     3,
+     {},
+     {},
+     {1, 2},
+     {3}},
+    {"in random order entries added since play in the same pass",
+     false,
+     true,
+     Step::Next,
+     2,
+     3,
+     {1, 2},
+     {},
+     {1, 2},
+     {3}},
 };
 
 class ListCursorTable : public testing::TestWithParam<StepCase> {};
@@ -90,6 +111,7 @@ TEST_P(ListCursorTable, Steps) {
     }
     for (const int64_t id : c.failed)
         cursor.started(id);
+    cursor.addEntries(c.added);
     switch (c.step) {
     case Step::First:
         EXPECT_EQ(cursor.first(), c.expected);
