@@ -51,6 +51,7 @@ private:
     bool append(ListEntry& entry);
     bool putInPlace(player::Entry chosen);
     bool handOver(bool last);
+    void startFirst(); // under the lock
 
     Shared& m_shared;
     MpvHandle& m_mpv;
@@ -77,7 +78,7 @@ bool MpvFeed::Feeding::run(std::vector<ListEntry>& list, bool shuffle) {
             if (const auto id = m_mpv.append(list[first].url)) {
                 chosen = player::Entry{*id, list[first].url, list[first].title};
                 ++m_count;
-                m_mpv.command({"playlist-play-index", "0"});
+                startFirst();
             }
         }))
         return false;
@@ -116,8 +117,15 @@ bool MpvFeed::Feeding::append(ListEntry& entry) {
             return; // left out, as the core would not take it
         m_slice.push_back({*id, std::move(entry.url), std::move(entry.title)});
         if (++m_count == 1)
-            m_mpv.command({"playlist-play-index", "0"});
+            startFirst();
     });
+}
+
+void MpvFeed::Feeding::startFirst() {
+    if (m_shared.startHeld)
+        m_shared.startPending = true;
+    else
+        m_mpv.command({"playlist-play-index", "0"});
 }
 
 bool MpvFeed::Feeding::handOver(bool last) {
@@ -162,6 +170,17 @@ bool MpvFeed::reading() const {
         return false;
     std::lock_guard lock(m_reader.shared->mutex);
     return !m_reader.shared->done || !m_reader.shared->slices.empty();
+}
+
+void MpvFeed::holdStart(bool hold) {
+    if (!m_reader.shared)
+        return;
+    std::lock_guard lock(m_reader.shared->mutex);
+    Shared& shared = *m_reader.shared;
+    shared.startHeld = hold;
+    if (!hold && shared.startPending && !shared.stopped)
+        m_mpv.command({"playlist-play-index", "0"});
+    shared.startPending = shared.startPending && hold;
 }
 
 void MpvFeed::stop() {

@@ -36,6 +36,9 @@ public:
     void stop();
     // Part of the list is still to come.
     bool reading() const;
+    // Stop came before the first entry started: it is not started. Play undoes it, and starts
+    // that entry when it is already in the core.
+    void holdStart(bool hold);
     // The oldest slice waiting, and whether more wait behind it.
     std::optional<Slice> take(bool& more);
 
@@ -44,6 +47,8 @@ private:
         std::mutex mutex;
         bool stopped = false;
         bool done = false;
+        bool startHeld = false;
+        bool startPending = false; // an entry is in the core, not started, as held
         std::deque<Slice> slices;
     };
     class Feeding;

@@ -176,6 +176,7 @@ void MpvList::play() {
     // A list still being read starts its first entry by itself: it starts playing.
     if (m_mpv.hasMedia() || (m_items.empty() && m_feed.reading())) {
         m_mpv.setProperty("pause", "no");
+        m_feed.holdStart(false);
         return;
     }
     // Stopped: start the entry that was current, else the first.
@@ -191,6 +192,8 @@ void MpvList::play() {
 void MpvList::stop() {
     if (const int64_t id = playingId(); id >= 0)
         m_resumeId = id;
+    else if (m_items.empty())
+        m_feed.holdStart(true); // the list still being read must not start after this
     m_mpv.command({"stop", "keep-playlist"});
 }
 

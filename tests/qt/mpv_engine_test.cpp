@@ -509,6 +509,24 @@ TEST_F(Engine, AListOpenedWhileALongOneComesInHasOnlyItsOwnEntries) {
     EXPECT_EQ(int(player->entries().size()), 3);
 }
 
+// Stop given while a long list is still being read: its first entry must not start after it.
+TEST_F(Engine, StopBeforeALongListStartsKeepsItStoppedUntilPlay) {
+    QTemporaryDir dir;
+    const QString big = dir.filePath(QStringLiteral("big.m3u"));
+    QFile f(big);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    const QByteArray entry = media(QStringLiteral("beep0.ogg")).toUtf8() + '\n';
+    for (int i = 0; i < 100000; ++i)
+        f.write(entry);
+    f.close();
+    open(big);
+    player->stop();
+    ASSERT_TRUE(waitUntil([&] { return player->entries().size() == 100000; }, 60000));
+    EXPECT_TRUE(rec.started.isEmpty());
+    player->play();
+    EXPECT_TRUE(waitFor(PlayState::Playing));
+}
+
 TEST_F(Engine, VolumeStaysWithinItsRange) {
     const std::pair<int, int> cases[] = {{30, 30}, {150, 100}, {-4, 0}, {100, 100}};
     for (auto [set, want] : cases) {
