@@ -5,8 +5,8 @@
 //             (named on the command line; the program plays it as AutoStart says);
 //   idle:     voluntary context switches of its threads over the next 5 s;
 //   stall:    the program alone: the longest wait of its window's thread (WM_NULL and the list
-//             box's count, asked in a loop) while a 100,000-entry list, handed over by a second
-//             start, fills its list box.
+//             view's count, asked in a loop) while a 100,000-entry list, handed over by a second
+//             start, fills its list view.
 // Usage: windows_bench <wine> <Windows bin folder> <tunelark.exe> <media folder> <rounds>
 // bench/windows/run runs it, in Wine's prefix as the tests set it up.
 #include "rounds.h"

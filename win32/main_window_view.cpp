@@ -8,6 +8,22 @@
 #include <commdlg.h>
 
 namespace win32 {
+namespace {
+
+using OpenDialog = BOOL(WINAPI*)(OPENFILENAMEW*);
+
+// Its library is loaded on first use: loaded at start, it brings the system's printing along
+// (several MiB) for a dialog most runs never open.
+OpenDialog openDialog() {
+    static const OpenDialog call = [] {
+        const HMODULE library = LoadLibraryW(L"comdlg32.dll");
+        const FARPROC found = library ? GetProcAddress(library, "GetOpenFileNameW") : nullptr;
+        return reinterpret_cast<OpenDialog>(reinterpret_cast<void (*)()>(found));
+    }();
+    return call;
+}
+
+} // namespace
 
 void Main::setNowPlaying(const player::NowPlaying& now) {
     const std::string* fields[] = {&now.source, &now.author, &now.title, &now.duration,
@@ -34,7 +50,8 @@ std::string Main::showOpen(const std::string& filter, const std::string& title,
     dialog.lpstrInitialDir = initial.c_str();
     dialog.lpstrTitle = caption.c_str();
     dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-    if (!GetOpenFileNameW(&dialog))
+    const OpenDialog open = openDialog();
+    if (!open || !open(&dialog))
         return {};
     return utf8(file.c_str());
 }

@@ -3,8 +3,8 @@
 //     starts it and prints "shown <s>": from CreateProcess to its top-level window visible;
 //   window_probe.exe stall <program.exe> <list> <entries>
 //     starts it alone, then hands it the list as a second start does, and asks its window
-//     thread again and again (WM_NULL, then the list's count of rows) until the list holds every
-//     entry; prints "stall <ms> whole <s>": the longest wait for an answer, and the time from
+//     thread again and again (WM_NULL, then the list view's count) until the list view holds
+//     every entry; prints "stall <ms> whole <s>": the longest wait for an answer, and the time from
 //     the second start to the whole list shown.
 // The program is left running either way.
 #include <windows.h>
@@ -90,8 +90,8 @@ double answerMs(HWND window, UINT message, DWORD_PTR* result) {
 int stall(const std::wstring& program, const std::wstring& list, long entries) {
     DWORD id = 0;
     HWND window = start(program, L"", &id) ? waitShown(id) : nullptr;
-    HWND list1 = window ? FindWindowExW(window, nullptr, WC_LISTVIEWW, nullptr) : nullptr;
-    if (!list1)
+    HWND rows = window ? FindWindowExW(window, nullptr, WC_LISTVIEWW, nullptr) : nullptr;
+    if (!rows)
         return 1;
     Sleep(500); // settled, as the program is when a user opens a list
     const auto begin = Clock::now();
@@ -102,7 +102,7 @@ int stall(const std::wstring& program, const std::wstring& list, long entries) {
     while (long(count) != entries && secondsSince(begin) < 120) {
         DWORD_PTR ignored = 0;
         const double quiet = answerMs(window, WM_NULL, &ignored);
-        const double counted = answerMs(list1, LVM_GETITEMCOUNT, &count);
+        const double counted = answerMs(rows, LVM_GETITEMCOUNT, &count);
         if (quiet < 0 || counted < 0)
             return 1;
         longest = std::max({longest, quiet, counted});
