@@ -34,6 +34,14 @@ QString longTitle();
 // Makes the media above in folder, creating it; false when ffmpeg fails.
 bool makeMedia(const QString& folder);
 
+// The sanitizers record the stack of every allocation, the engine's own too: a list of 100,000
+// entries then takes minutes, so their runs leave such lists to the plain one.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+
 // Runs the event loop until pred holds or timeoutMs passes; returns whether it holds.
 bool waitUntil(const std::function<bool()>& pred, int timeoutMs = 15000);
 
