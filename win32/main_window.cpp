@@ -60,12 +60,6 @@ void Main::connect(player::Player* player, std::function<void()> drain,
     m_closing = std::move(closing);
 }
 
-void Main::setControlWindow(HWND control) {
-    m_control = control;
-    SetWindowPos(control, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    layout(dpi());
-}
-
 void Main::wake() {
     PostMessageW(m_window, kWake, 0, 0);
 }

@@ -64,6 +64,14 @@ void Main::show(int how) {
     UpdateWindow(m_window);
 }
 
+// First among the children: the tab order follows, and the control comes first in it. Only it
+// is placed, as the rest already is.
+void Main::setControlWindow(HWND control) {
+    m_control = control;
+    const player::Pixels at = player::pixels(kForm.WindowsMediaPlayer1, int(dpi()));
+    SetWindowPos(control, HWND_TOP, at.left, at.top, at.width, at.height, SWP_NOACTIVATE);
+}
+
 void Main::layout(UINT dpi) {
     const auto place = [dpi](HWND child, const player::Twips& twips) {
         const player::Pixels at = player::pixels(twips, int(dpi));
@@ -77,8 +85,10 @@ void Main::layout(UINT dpi) {
     place(m_list, kForm.List1);
 
     HFONT font = messageFont(dpi);
+    // Drawn again only when already on screen; at start the first paint draws all.
+    const BOOL redraw = IsWindowVisible(m_window);
     for (HWND child : {m_text[0], m_text[1], m_text[2], m_text[3], m_text[4], m_list})
-        SendMessageW(child, WM_SETFONT, WPARAM(font), TRUE);
+        SendMessageW(child, WM_SETFONT, WPARAM(font), redraw);
     fitColumn();
     if (m_font)
         DeleteObject(m_font);
