@@ -169,34 +169,6 @@ private:
     xcb_atom_t pidAtom_;
 };
 
-struct Process {
-    pid_t pid = -1;
-    int out = -1; // its standard output
-};
-
-Process spawn(const std::vector<std::string>& argv, const fs::path& folder) {
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
-        fail("pipe");
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(pipeFds[1], 1);
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, 2);
-        if (::chdir(folder.c_str()) != 0)
-            ::_exit(127);
-        std::vector<char*> args;
-        for (const auto& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        ::execvp(args[0], args.data());
-        ::_exit(127);
-    }
-    ::close(pipeFds[1]);
-    ::fcntl(pipeFds[0], F_SETFL, O_NONBLOCK);
-    return {pid, pipeFds[0]};
-}
-
 void stop(Process& p) {
     ::kill(p.pid, SIGTERM);
     for (int i = 0; i < 500; ++i) {

@@ -7,15 +7,48 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <sys/types.h>
+#include <unistd.h>
 #include <vector>
 
 namespace bench {
+
+struct Process {
+    pid_t pid = -1;
+    int out = -1; // its standard output, read without waiting
+};
+
+// Starts argv in folder, its standard output on a pipe and its complaints dropped.
+inline Process spawn(const std::vector<std::string>& argv, const std::filesystem::path& folder) {
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
+        std::perror("pipe");
+        std::exit(1);
+    }
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(pipeFds[1], 1);
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 2);
+        if (::chdir(folder.c_str()) != 0)
+            ::_exit(127);
+        std::vector<char*> args;
+        for (const auto& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        ::execvp(args[0], args.data());
+        ::_exit(127);
+    }
+    ::close(pipeFds[1]);
+    ::fcntl(pipeFds[0], F_SETFL, O_NONBLOCK);
+    return {pid, pipeFds[0]};
+}
 
 // What the baseline is called in the printed lines.
 inline const char* baselineName = "mpv";

@@ -6,7 +6,10 @@
 //     thread again and again (WM_NULL, then the list view's count) until the list view holds
 //     every entry; prints "stall <ms> whole <s>": the longest wait for an answer, and the time from
 //     the second start to the whole list shown.
-// The program is left running either way.
+//   window_probe.exe opening <program.exe> <file>
+//     starts it with the file, which it opens once it has been shown a while, and asks its window
+//     thread (WM_NULL) again and again for 3 s; prints "opening <ms>": the longest wait.
+// The program is left running in every case.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -114,6 +117,25 @@ int stall(const std::wstring& program, const std::wstring& list, long entries) {
     return 0;
 }
 
+int opening(const std::wstring& program, const std::wstring& file) {
+    DWORD id = 0;
+    HWND window = start(program, file, &id) ? waitShown(id) : nullptr;
+    if (!window)
+        return 1;
+    const auto begin = Clock::now();
+    double longest = 0;
+    while (secondsSince(begin) < 3) {
+        DWORD_PTR ignored = 0;
+        const double quiet = answerMs(window, WM_NULL, &ignored);
+        if (quiet < 0)
+            return 1;
+        longest = std::max(longest, quiet);
+        Sleep(1);
+    }
+    std::printf("opening %.1f\n", longest);
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -122,7 +144,9 @@ int wmain(int argc, wchar_t** argv) {
         return shown(argv[2], argc == 4 ? argv[3] : L"");
     if (mode == L"stall" && argc == 5)
         return stall(argv[2], argv[3], std::wcstol(argv[4], nullptr, 10));
+    if (mode == L"opening" && argc == 4)
+        return opening(argv[2], argv[3]);
     std::fprintf(stderr, "usage: window_probe.exe shown <program.exe> [file] | "
-                         "stall <program.exe> <list> <entries>\n");
+                         "stall <program.exe> <list> <entries> | opening <program.exe> <file>\n");
     return 2;
 }

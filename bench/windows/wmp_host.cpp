@@ -1,5 +1,6 @@
 // A bare host of the system's media-player control, for the benchmarks to set the program
-// beside: one window, the control filling it, playing the file named on its command line.
+// beside: one window, the control filling it, playing the file named on its command line half a
+// second after it is shown, as a user opens one (so its window's wait can be seen from outside).
 // Usage: wmp_host.exe [media file]
 #include <windows.h>
 
@@ -15,7 +16,33 @@ HRESULT WINAPI AtlAxGetControl(HWND window, IUnknown** control);
 
 namespace {
 
+// Hands the control its file, which it starts playing by itself.
+bool play(HWND control, const wchar_t* file) {
+    IUnknown* unknown = nullptr;
+    IWMPPlayer* player = nullptr;
+    if (FAILED(AtlAxGetControl(control, &unknown)) || !unknown)
+        return false;
+    BSTR url = SysAllocString(file);
+    const bool ok = SUCCEEDED(unknown->QueryInterface(__uuidof(IWMPPlayer),
+                                                      reinterpret_cast<void**>(&player))) &&
+                    SUCCEEDED(player->put_URL(url));
+    SysFreeString(url);
+    if (player)
+        player->Release();
+    unknown->Release();
+    return ok;
+}
+
+constexpr UINT_PTR kOpenTimer = 1;
+const wchar_t* g_file = nullptr;
+
 LRESULT CALLBACK hostProc(HWND window, UINT message, WPARAM w, LPARAM l) {
+    if (message == WM_TIMER && w == kOpenTimer) {
+        KillTimer(window, kOpenTimer);
+        if (!play(GetWindow(window, GW_CHILD), g_file))
+            PostQuitMessage(1);
+        return 0;
+    }
     if (message == WM_SIZE) {
         if (HWND control = GetWindow(window, GW_CHILD))
             MoveWindow(control, 0, 0, LOWORD(l), HIWORD(l), TRUE);
@@ -26,21 +53,6 @@ LRESULT CALLBACK hostProc(HWND window, UINT message, WPARAM w, LPARAM l) {
         return 0;
     }
     return DefWindowProcW(window, message, w, l);
-}
-
-// Hands the control its file, which it starts playing by itself.
-bool play(HWND control, const wchar_t* file) {
-    IUnknown* unknown = nullptr;
-    IWMPPlayer* player = nullptr;
-    if (FAILED(AtlAxGetControl(control, &unknown)) || !unknown)
-        return false;
-    const bool ok = SUCCEEDED(unknown->QueryInterface(__uuidof(IWMPPlayer),
-                                                      reinterpret_cast<void**>(&player))) &&
-                    SUCCEEDED(player->put_URL(SysAllocString(file)));
-    if (player)
-        player->Release();
-    unknown->Release();
-    return ok;
 }
 
 int run(HINSTANCE instance, int show) {
@@ -58,16 +70,19 @@ int run(HINSTANCE instance, int show) {
         return 1;
     int count = 0;
     wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (args && count > 1 && !play(control, args[1]))
-        return 1;
-    LocalFree(args);
     ShowWindow(window, show);
+    if (args && count > 1) {
+        g_file = args[1];
+        SetTimer(window, kOpenTimer, 500, nullptr);
+    }
     MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    BOOL got;
+    while ((got = GetMessageW(&message, nullptr, 0, 0)) > 0) {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
-    return 0;
+    LocalFree(args);
+    return got == 0 ? int(message.wParam) : 1;
 }
 
 } // namespace
