@@ -187,6 +187,41 @@ std::vector<ListEntry> parsePls(std::string_view text, const std::string& folder
     return entries;
 }
 
+// The file's bytes up to limit; a line cut there is left out. Only a regular file: a pipe or a
+// device could keep the reader waiting, or never end.
+std::string fileHead(const std::string& path, std::size_t limit) {
+    std::error_code error;
+    const std::filesystem::path file = text::pathOf(path);
+    if (!std::filesystem::is_regular_file(file, error))
+        return {};
+    std::ifstream in(file, std::ios::binary);
+    if (limit == 0 || !in)
+        return {};
+    std::string bytes;
+    std::string chunk(std::size_t(1) << 16, '\0');
+    while (bytes.size() <= limit) {
+        const std::size_t want = std::min(chunk.size(), limit + 1 - bytes.size());
+        in.read(chunk.data(), std::streamsize(want));
+        if (in.gcount() <= 0)
+            break;
+        bytes.append(chunk, 0, std::size_t(in.gcount()));
+    }
+    if (bytes.size() > limit) {
+        const std::size_t lastEnd = bytes.find_last_of("\r\n", limit - 1);
+        bytes.resize(lastEnd == std::string::npos ? 0 : lastEnd);
+    }
+    return bytes;
+}
+
+// A list on this machine, by its full path: none for an address or a name that is no list.
+std::optional<std::string> localList(const std::string& path) {
+    std::string file = schemeOf(path) == "file" ? fromFileUrl(path).value_or("") : path;
+    if (!listKindOf(file) || !schemeOf(file).empty() || text::validUtf8(file) != file)
+        return std::nullopt;
+    std::error_code error;
+    return resolved(file, text::utf8Of(std::filesystem::current_path(error)));
+}
+
 // Reads a list and the lists it names, within the bounds on all of them together.
 class Reader {
 public:
@@ -224,30 +259,8 @@ public:
     }
 
 private:
-    // The file's bytes up to what is left to read; a line cut there is left out. Only a regular
-    // file: a pipe or a device could keep the reader waiting, or never end.
     std::string contents(const std::string& path) {
-        std::error_code error;
-        const std::filesystem::path file = text::pathOf(path);
-        if (!std::filesystem::is_regular_file(file, error))
-            return {};
-        const std::size_t limit = std::min(kMaxListBytes, m_bytesLeft);
-        std::ifstream in(file, std::ios::binary);
-        if (limit == 0 || !in)
-            return {};
-        std::string bytes;
-        std::string chunk(std::size_t(1) << 16, '\0');
-        while (bytes.size() <= limit) {
-            const std::size_t want = std::min(chunk.size(), limit + 1 - bytes.size());
-            in.read(chunk.data(), std::streamsize(want));
-            if (in.gcount() <= 0)
-                break;
-            bytes.append(chunk, 0, std::size_t(in.gcount()));
-        }
-        if (bytes.size() > limit) {
-            const std::size_t lastEnd = bytes.find_last_of("\r\n", limit - 1);
-            bytes.resize(lastEnd == std::string::npos ? 0 : lastEnd);
-        }
+        std::string bytes = fileHead(path, std::min(kMaxListBytes, m_bytesLeft));
         m_bytesLeft -= bytes.size();
         return bytes;
     }
@@ -287,16 +300,20 @@ std::vector<ListEntry> parsePlaylist(std::string_view bytes, ListKind kind,
 }
 
 std::vector<ListEntry> readPlaylist(const std::string& path) {
-    std::string file = schemeOf(path) == "file" ? fromFileUrl(path).value_or("") : path;
-    const auto kind = listKindOf(file);
-    if (!kind || !schemeOf(file).empty() || text::validUtf8(file) != file)
+    const auto file = localList(path);
+    if (!file)
         return {};
-    std::error_code error;
-    file = resolved(file, text::utf8Of(std::filesystem::current_path(error))).value_or("");
-    std::vector<std::string> chain{samePathKey(file)};
+    std::vector<std::string> chain{samePathKey(*file)};
     Reader reader;
-    reader.read(file, *kind, chain);
+    reader.read(*file, *listKindOf(*file), chain);
     return std::move(reader.entries);
+}
+
+std::vector<ListEntry> readPlaylistHead(const std::string& path, std::size_t bytes) {
+    const auto file = localList(path);
+    if (!file)
+        return {};
+    return parsePlaylist(fileHead(*file, bytes), *listKindOf(*file), folderOf(*file));
 }
 
 } // namespace playback

@@ -39,6 +39,12 @@ constexpr int kMaxListFiles = 1000;             // list files read for one list
 // them; a file:// address of a local file becomes its path. An unreadable list gives no entries.
 std::vector<ListEntry> readPlaylist(const std::string& path);
 
+// The entries in the first `bytes` of a list file, whole lines only, so that its first entry can
+// play while the rest is read. A list named in it is one entry here, not read. The rest of the
+// file may still change how the head reads (its text encoding, .pls numbering): readPlaylist's
+// entries are the list's own.
+std::vector<ListEntry> readPlaylistHead(const std::string& path, std::size_t bytes);
+
 // The entries the bytes of a list of that kind hold, relative ones resolved against folder (left
 // relative when folder is empty). A list named in it is one entry here, not read. Lists travel
 // from Windows: in a relative entry "\" separates folders on every system, and "C:\x" and

@@ -1,10 +1,7 @@
 #include "win32/list_reader.h"
 
 #include "playback/playlist_file.h"
-#include "text/text.h"
 
-#include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -24,20 +21,10 @@ namespace {
 constexpr std::size_t kHeadBytes = 16 << 10;
 
 std::optional<player::Entry> firstEntry(const std::string& path) {
-    const auto kind = playback::listKindOf(path);
-    std::ifstream in(text::pathOf(path), std::ios::binary);
-    std::string head(kHeadBytes, '\0');
-    in.read(head.data(), std::streamsize(head.size()));
-    head.resize(std::size_t(in.gcount()));
-    head.resize(head.rfind('\n') + 1); // whole lines only; none at all without a line's end
-    std::error_code error;
-    const auto folder = std::filesystem::absolute(text::pathOf(path), error).parent_path();
-    if (!kind || head.empty() || error)
+    const auto head = playback::readPlaylistHead(path, kHeadBytes);
+    if (head.empty() || playback::isPlaylistFile(head.front().url))
         return std::nullopt;
-    const auto entries = playback::parsePlaylist(head, *kind, text::utf8Of(folder));
-    if (entries.empty() || playback::isPlaylistFile(entries.front().url))
-        return std::nullopt;
-    const auto& first = entries.front();
+    const auto& first = head.front();
     return player::Entry{-1, first.url, playback::entryName(first.url, first.title)};
 }
 

@@ -221,4 +221,22 @@ TEST_P(FileTable, ReadsNestedListsInTheirPlace) {
 
 INSTANTIATE_TEST_SUITE_P(Table, FileTable, testing::ValuesIn(kFiles), testsupport::NameByWhat());
 
+// The head is cut after "in.m3u", and again inside the second entry's #EXTINF.
+TEST(ListHead, HoldsWholeLinesAndLeavesNestedListsUnread) {
+    testsupport::TempDir dir;
+    const std::string text = "a.ogg\r\n#EXTINF:1,Т\r\nb.ogg\r\nin.m3u\r\nc.ogg\r\n";
+    ASSERT_TRUE(testsupport::put(text::pathOf(dir.file("top.m3u")), text));
+    ASSERT_TRUE(testsupport::put(text::pathOf(dir.file("in.m3u")), "x.ogg\n"));
+    const std::string prefix = text::utf8Of(dir.path() / "");
+    const auto tail = [&](std::size_t bytes) {
+        Entries out;
+        for (const std::string& entry :
+             shown(playback::readPlaylistHead(dir.file("top.m3u"), bytes)))
+            out.push_back(entry.substr(prefix.size()));
+        return out;
+    };
+    EXPECT_EQ(tail(text.find("c.ogg") + 2), (Entries{"a.ogg|", "b.ogg|Т", "in.m3u|"}));
+    EXPECT_EQ(tail(text.find("b.ogg") - 3), (Entries{"a.ogg|"}));
+}
+
 } // namespace
