@@ -1,6 +1,7 @@
 #include "qt/mpv_feed.h"
 
 #include "playback/playlist_file.h"
+#include "playback/track.h"
 #include "qt/mpv_handle.h"
 
 #include <algorithm>
@@ -16,6 +17,9 @@ namespace {
 // takes in at once stays small, and the list it shows grows steadily.
 constexpr std::size_t kSliceEntries = 2048;
 constexpr auto kSliceTime = std::chrono::milliseconds(15);
+// The head of a list, read first for its first entry: it parses in a blink, where the whole of a
+// long list takes a tenth of a second or more.
+constexpr std::size_t kHeadBytes = 16 << 10;
 
 // What a list on disk may have the engine open: files and the web. Told directly, the engine also
 // opens pipes, devices and its own filters, which no list may reach.
@@ -37,6 +41,9 @@ public:
     Feeding(Shared& shared, MpvHandle& mpv, const std::function<void()>& wake)
         : m_shared(shared), m_mpv(mpv), m_wake(wake) {}
 
+    // The list's first entry, read from its head, goes to the core and starts before the rest is
+    // read. False once stopped.
+    bool begin(const ListEntry& first);
     // False once stopped.
     bool run(std::vector<ListEntry>& list, bool shuffle);
 
@@ -60,12 +67,37 @@ private:
     // A short list goes over whole.
     std::chrono::steady_clock::time_point m_handedOver = std::chrono::steady_clock::now();
     int64_t m_count = 0; // entries of the list in the core
+    std::optional<player::Entry> m_begun;
 };
+
+bool MpvFeed::Feeding::begin(const ListEntry& first) {
+    return locked([&] {
+        if (const auto id = m_mpv.append(first.url)) {
+            m_begun = player::Entry{*id, first.url, first.title};
+            ++m_count;
+            startFirst();
+        }
+    });
+}
 
 // In random order the entry to start is chosen from the whole list; it goes to the core first and
 // plays, and moves to its place once the entries before it are there. Until then the list as the
 // core has it is not in order, so none of it is handed over.
 bool MpvFeed::Feeding::run(std::vector<ListEntry>& list, bool shuffle) {
+    std::size_t from = 0;
+    if (m_begun && !list.empty() && list.front().url == m_begun->sourceURL) {
+        if (!putInPlace({m_begun->id, list.front().url, list.front().title}))
+            return false;
+        from = 1;
+    } else if (m_begun) {
+        // The whole read its head otherwise (its encoding, say): the entry begun is not the list's.
+        if (!locked([&] {
+                if (m_mpv.intProperty(entryKey(0, "id")) == m_begun->id)
+                    m_mpv.command({"playlist-remove", "0"});
+                m_count = 0;
+            }))
+            return false;
+    }
     if (list.empty())
         return true;
     std::size_t first = 0;
@@ -74,7 +106,7 @@ bool MpvFeed::Feeding::run(std::vector<ListEntry>& list, bool shuffle) {
         first = std::uniform_int_distribution<std::size_t>(0, list.size() - 1)(rng);
     }
     std::optional<player::Entry> chosen;
-    if (!locked([&] {
+    if (from == 0 && !locked([&] {
             if (const auto id = m_mpv.append(list[first].url)) {
                 chosen = player::Entry{*id, list[first].url, list[first].title};
                 ++m_count;
@@ -82,7 +114,7 @@ bool MpvFeed::Feeding::run(std::vector<ListEntry>& list, bool shuffle) {
             }
         }))
         return false;
-    for (std::size_t i = 0; i < list.size(); ++i) {
+    for (std::size_t i = from; i < list.size(); ++i) {
         if (chosen && i == first) {
             if (!putInPlace(std::move(*chosen)))
                 return false;
@@ -156,9 +188,20 @@ void MpvFeed::start(const std::string& file, bool shuffle) {
 
 void MpvFeed::read(const std::shared_ptr<Shared>& shared, MpvHandle& mpv,
                    const std::function<void()>& wake, const std::string& file, bool shuffle) {
-    std::vector<ListEntry> list = playback::readPlaylist(file);
-    std::erase_if(list, [](const ListEntry& entry) { return !mayOpenFromList(entry.url); });
-    Feeding(*shared, mpv, wake).run(list, shuffle);
+    Feeding feeding(*shared, mpv, wake);
+    bool going = true;
+    // In list order the first entry plays from the head while the whole is read.
+    if (!shuffle) {
+        const auto head = playback::readPlaylistHead(file, kHeadBytes);
+        if (!head.empty() && !playback::isPlaylistFile(head.front().url) &&
+            mayOpenFromList(head.front().url))
+            going = feeding.begin(head.front());
+    }
+    if (going) {
+        std::vector<ListEntry> list = playback::readPlaylist(file);
+        std::erase_if(list, [](const ListEntry& entry) { return !mayOpenFromList(entry.url); });
+        feeding.run(list, shuffle);
+    }
     std::lock_guard lock(shared->mutex);
     shared->done = true;
     if (!shared->stopped)

@@ -1,9 +1,9 @@
 #pragma once
 
 // A playlist file on disk, read and appended to the core by a thread of its own: a list of
-// 100,000 entries, one command each, would hold the window for seconds. Its first entry (or one at
-// random) plays as soon as the list is read; the rest comes back in slices, in the order of the
-// list, each entry with the id the core gave it.
+// 100,000 entries, one command each, would hold the window for seconds. Its first entry plays as
+// soon as the head of the file is read (one at random, once the whole is); the rest comes back in
+// slices, in the order of the list, each entry with the id the core gave it.
 
 #include "player/engine.h"
 

@@ -432,6 +432,24 @@ TEST_F(Engine, ListsThatIncludeThemselvesOrNestTooDeepStillPlayTheRest) {
     }
 }
 
+// The head is valid UTF-8 and starts "Песня" (59.6 s); a CP1251 byte past it makes the whole list
+// CP1251, whose first entry names nothing. The list as a whole is what stays, and plays.
+TEST_F(Engine, AListWhoseHeadReadsOtherwiseKeepsOnlyTheWholeListsEntries) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(QFile::copy(media(QStringLiteral("almost-minute.ogg")),
+                            dir.filePath(QStringLiteral("Песня.ogg"))));
+    const QString list = dir.filePath(QStringLiteral("mixed.m3u"));
+    QFile f(list);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QStringLiteral("Песня.ogg\n#").toUtf8() + QByteArray(20000, 'x') + '\n' +
+            media(QStringLiteral("beep0.ogg")).toUtf8() + "\n\xcf.ogg\n");
+    f.close();
+    ASSERT_TRUE(openList(list, 3));
+    ASSERT_TRUE(waitForTheEnd());
+    EXPECT_EQ(rec.started.last(), QStringLiteral("beep0"));
+    EXPECT_EQ(int(player->entries().size()), 3);
+}
+
 TEST_F(Engine, ALongRunOfMissingEntriesLeavesTheEventLoopRunning) {
     if (testsupport::kSanitized)
         GTEST_SKIP() << "a list of 100,000 entries takes minutes under the sanitizers";
