@@ -53,9 +53,9 @@ public:
     void setFiles(std::string songFile, std::string jsonFile);
     void setDelay(int64_t delayMs);
     // Where the cover comes from when the track holds one.
-    void setEmbeddedCover(FieldFiles::EmbeddedCover save) {
-        m_fields.setEmbeddedCover(std::move(save));
-    }
+    void setEmbeddedCover(EmbeddedCover save) { m_fields.setEmbeddedCover(std::move(save)); }
+    // The cover each start takes for the field files, for whoever else shows the track.
+    StartCover& cover() { return m_fields.cover(); }
 
     // The engine entered Playing with this track (empty: over before it could be looked at);
     // afterPause when it came straight from a pause.

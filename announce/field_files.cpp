@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <system_error>
+#include <utility>
 
 namespace announce {
 namespace {
@@ -107,23 +108,60 @@ std::string takenPicture(const std::string& pngFile) {
     return pictureType(bytes) == "png" ? bytes : std::string();
 }
 
+void StartCover::take(const playback::Track& track, const std::string& takenFile, Done done) {
+    auto taking = std::make_shared<Taking>();
+    taking->source = track.sourceURL;
+    // Those waiting on the same file's picture are as well served by this one.
+    if (m_last && !m_last->in && m_last->source == track.sourceURL)
+        taking->waiting = std::move(m_last->waiting);
+    taking->waiting.push_back(std::move(done));
+    m_last = taking;
+    if (track.empty() || !m_save)
+        return answer(*taking, {}, false);
+    std::error_code error;
+    fs::remove(text::pathOf(takenFile), error);
+    std::weak_ptr<Taking> alive = taking;
+    m_save(takenFile, [alive, takenFile](bool saved) {
+        // A taking dropped leaves the file alone: the one after it may be writing there.
+        if (const std::shared_ptr<Taking> taking = alive.lock())
+            answer(*taking, takenFile, saved);
+    });
+}
+
+void StartCover::share(const playback::Track& track, const std::string& takenFile, Done done) {
+    if (!m_last || !m_last->shared || m_last->source != track.sourceURL)
+        return take(track, takenFile, std::move(done));
+    if (m_last->in)
+        return done(m_last->bytes);
+    m_last->waiting.push_back(std::move(done));
+}
+
+void StartCover::forget() {
+    if (m_last)
+        m_last->shared = false;
+}
+
+void StartCover::answer(Taking& taking, const std::string& takenFile, bool saved) {
+    taking.bytes = saved ? takenPicture(takenFile) : std::string();
+    if (taking.bytes.empty())
+        taking.bytes = pictureOfFile(taking.source);
+    taking.in = true;
+    for (const Done& done : std::exchange(taking.waiting, {}))
+        done(taking.bytes);
+}
+
 void FieldFiles::show(const playback::Track& track, std::string_view line) {
     const uint64_t turn = ++*m_turn;
     std::error_code error;
     fs::create_directories(text::pathOf(m_folder), error);
     for (const auto& [name, bytes] : fieldFileBytes(track, line))
         write(text::pathOf(m_folder) / name, bytes);
-    if (track.empty() || !m_embedded)
-        return showFromFile(track);
     const std::string taken = text::utf8Of(text::pathOf(m_folder) / ".cover-taken.png");
-    fs::remove(text::pathOf(taken), error);
     std::weak_ptr<uint64_t> alive = m_turn;
-    m_embedded(taken, [this, alive, turn, track, taken](bool saved) {
+    m_cover.take(track, taken, [this, alive, turn](const std::string& bytes) {
         const std::shared_ptr<uint64_t> now = alive.lock();
-        if (!now || *now != turn)
-            return; // these files are gone, or have moved on
-        if (!saved || !putEmbedded(taken))
-            showFromFile(track);
+        if (now && *now == turn) // else these files are gone, or have moved on
+            putCover(bytes);
     });
 }
 
@@ -137,24 +175,14 @@ void FieldFiles::clear() {
     removeCoversBut({});
 }
 
-void FieldFiles::showFromFile(const playback::Track& track) {
-    const std::string bytes = pictureOfFile(track.sourceURL);
+// Named by what it is: a JPEG under a .png name would be misread by whoever trusts the name.
+void FieldFiles::putCover(const std::string& bytes) {
     const std::string type = pictureType(bytes);
     if (type.empty())
         return removeCoversBut({});
-    // Named by what it is: a JPEG under a .png name would be misread by whoever trusts the name.
     const std::string cover = "cover." + type;
     if (write(text::pathOf(m_folder) / cover, bytes))
         removeCoversBut(cover);
-}
-
-// Taken by the engine to a name of its own, then put in place as any field file is.
-bool FieldFiles::putEmbedded(const std::string& taken) {
-    const std::string bytes = takenPicture(taken);
-    if (bytes.empty() || !write(text::pathOf(m_folder) / "cover.png", bytes))
-        return false;
-    removeCoversBut("cover.png");
-    return true;
 }
 
 // The link itself goes, never a file it points to.

@@ -36,6 +36,49 @@ std::string pictureOfFile(const std::string& sourceURL);
 // The PNG an engine wrote to pngFile, which is then removed; empty when it is none.
 std::string takenPicture(const std::string& pngFile);
 
+// Writes the picture embedded in the track playing to pngFile, as PNG, and then says whether it
+// did; the answer may come later.
+using EmbeddedCover =
+    std::function<void(const std::string& pngFile, std::function<void(bool)> done)>;
+
+// The cover of each start, taken once for all that show it: the picture the engine takes from the
+// track, else the one in its file's tags, else the one beside its file.
+class StartCover {
+public:
+    using Done = std::function<void(const std::string& bytes)>; // a PNG or a JPEG; empty: none
+
+    StartCover() = default;
+    // One for all that show the cover: shared by reference.
+    StartCover(const StartCover&) = delete;
+    StartCover& operator=(const StartCover&) = delete;
+
+    void setEmbedded(EmbeddedCover save) { m_save = std::move(save); }
+    // A start of track: its cover is taken anew, the engine writing it to takenFile. done may run
+    // inside this call. Whoever still waits on an earlier taking of the same file is answered by
+    // this one.
+    void take(const playback::Track& track, const std::string& takenFile, Done done);
+    // The cover last taken, once it is in, when it is of track's file and not forgotten; else
+    // taken anew as take() does.
+    void share(const playback::Track& track, const std::string& takenFile, Done done);
+    // The track was left: the next share() takes its cover anew. An answer still to come is still
+    // given to those who asked.
+    void forget();
+
+private:
+    struct Taking {
+        std::string source;
+        bool shared = true; // until forgotten
+        bool in = false;
+        std::string bytes;
+        std::vector<Done> waiting;
+    };
+    static void answer(Taking& taking, const std::string& takenFile, bool saved);
+
+    EmbeddedCover m_save;
+    // The latest taking: an earlier one is dropped, and its answer with it.
+    std::shared_ptr<Taking> m_last;
+};
+
 // The field files in one folder. Each is replaced as a whole under the song files' rules: a
 // reader sees the old or the new bytes, and another user's file is never written through a link.
 class FieldFiles {
@@ -45,12 +88,9 @@ public:
     FieldFiles(const FieldFiles&) = delete;
     FieldFiles& operator=(const FieldFiles&) = delete;
 
-    // Writes the picture embedded in the track playing to pngFile, as PNG, and then says whether
-    // it did; the answer may come later.
-    using EmbeddedCover =
-        std::function<void(const std::string& pngFile, std::function<void(bool)> done)>;
-
-    void setEmbeddedCover(EmbeddedCover save) { m_embedded = std::move(save); }
+    void setEmbeddedCover(EmbeddedCover save) { m_cover.setEmbedded(std::move(save)); }
+    // The cover each show() takes; whoever else shows the track can share it.
+    StartCover& cover() { return m_cover; }
     // The folder that holds them; created at the first track.
     void setFolder(std::string folder) { m_folder = std::move(folder); }
 
@@ -64,12 +104,11 @@ public:
     void clear();
 
 private:
-    void showFromFile(const playback::Track& track);
-    bool putEmbedded(const std::string& taken);
+    void putCover(const std::string& bytes);
     void removeCoversBut(std::string_view keep);
 
     std::string m_folder;
-    EmbeddedCover m_embedded;
+    StartCover m_cover;
     // Counts each show() and clear(): a late answer for an earlier one is dropped.
     std::shared_ptr<uint64_t> m_turn = std::make_shared<uint64_t>(0);
 };

@@ -38,6 +38,7 @@ void OverlayFeed::update(PlayState state, const playback::Track* shown, std::str
     if (state == PlayState::Stopped || state == PlayState::Undefined || !shown) {
         m_state = {};
         m_coverOf.clear();
+        m_cover.forget(); // played again, it is taken again
         ++*m_turn;
         return publish();
     }
@@ -63,25 +64,20 @@ void OverlayFeed::seeked(double position) {
     publish();
 }
 
-// The field files' rule: the picture the track carries, else the one kept beside its file. The
-// page shows the track at once and its cover when the engine has it.
+// The cover the field files took for this start, else taken here by their rule. The page shows
+// the track at once and its cover once it is in.
 void OverlayFeed::takeCover(const playback::Track& track) {
     m_coverOf = track.sourceURL;
     m_state.cover.reset();
     m_state.coverType.clear();
     const uint64_t turn = ++*m_turn;
     std::weak_ptr<uint64_t> alive = m_turn;
-    m_engine.saveCover(m_coverFile, [this, alive, turn, source = track.sourceURL](bool saved) {
+    m_cover.share(track, m_coverFile, [this, alive, turn](const std::string& bytes) {
         const std::shared_ptr<uint64_t> now = alive.lock();
-        if (!now || *now != turn)
-            return;
-        std::string bytes = saved ? announce::takenPicture(m_coverFile) : std::string();
-        if (bytes.empty())
-            bytes = announce::pictureOfFile(source);
-        if (bytes.empty())
+        if (!now || *now != turn || bytes.empty())
             return;
         m_state.coverType = announce::pictureType(bytes) == "png" ? "image/png" : "image/jpeg";
-        m_state.cover = std::make_shared<const std::string>(std::move(bytes));
+        m_state.cover = std::make_shared<const std::string>(bytes);
         publish();
     });
 }

@@ -1,8 +1,10 @@
 #pragma once
 
-// What the overlay page's server is told: each change of what plays, with the cover the field
-// files would take, from the window's thread. The server itself runs on a thread of its own.
+// What the overlay page's server is told: each change of what plays, with the cover its start
+// took for the field files (taken here when they are off), from the window's thread. The server
+// itself runs on a thread of its own.
 
+#include "announce/field_files.h"
 #include "announce/overlay_server.h"
 #include "playback/play_state.h"
 #include "playback/track.h"
@@ -16,12 +18,12 @@ namespace player {
 
 class OverlayFeed {
 public:
-    explicit OverlayFeed(Engine& engine) : m_engine(engine) {}
+    OverlayFeed(Engine& engine, announce::StartCover& cover) : m_engine(engine), m_cover(cover) {}
     OverlayFeed(const OverlayFeed&) = delete;
     OverlayFeed& operator=(const OverlayFeed&) = delete;
 
-    // Starts the server on 127.0.0.1:port; the engine writes an embedded cover in coverFolder.
-    // Empty text when it listens, else what to tell the user.
+    // Starts the server on 127.0.0.1:port; a cover the engine takes for the page alone is written
+    // in coverFolder. Empty text when it listens, else what to tell the user.
     std::string start(int port, const std::string& coverFolder);
     void stop();
     bool on() const { return m_server != nullptr; }
@@ -35,6 +37,7 @@ private:
     void publish();
 
     Engine& m_engine;
+    announce::StartCover& m_cover;
     std::unique_ptr<announce::OverlayServer> m_server;
     std::string m_coverFile;
     announce::OverlayState m_state;

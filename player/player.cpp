@@ -40,7 +40,7 @@ const Clock& systemClock() {
 Player::Player(Engine& engine, View& view, announce::IrcLink& link, const Clock& clock)
     : m_engine(engine), m_view(view), m_link(link), m_clock(clock),
       m_announcer(m_options, [&link](const std::string& value) { return link.escapeValue(value); }),
-      m_overlay(engine) {
+      m_overlay(engine, m_announcer.cover()) {
     m_engine.setListener(this);
     m_announcer.setEmbeddedCover(
         [&engine](const std::string& file, std::function<void(bool)> done) {

@@ -135,4 +135,29 @@ TEST(FieldFiles, ACoverThatComesLateIsDropped) {
     EXPECT_EQ(covers(), std::pair(0, 0)) << "c's picture, after nothing plays";
 }
 
+// The cover a start takes for the field files is the one the overlay page shows: the engine is
+// asked once, and its answer, however late, reaches both.
+TEST(FieldFiles, AStartsCoverIsTakenOnceForAllThatShowIt) {
+    testsupport::TempDir dir;
+    const std::string song = text::utf8Of(dir.path() / "t.mp3");
+    testsupport::put(text::pathOf(song), "");
+    settings::PlayOptions options{.fieldFiles = true};
+    announce::Announcer announcer(options, [](const std::string& v) { return v; });
+    announcer.setFiles(text::utf8Of(dir.path() / "SongName.txt"), {});
+    std::vector<std::pair<std::string, std::function<void(bool)>>> asked;
+    announcer.setEmbeddedCover([&](const std::string& png, std::function<void(bool)> done) {
+        asked.emplace_back(png, std::move(done));
+    });
+    const playback::Track track{.sourceURL = song, .name = "t"};
+    announcer.started(track, false, {});
+    std::string shown;
+    announcer.cover().share(track, text::utf8Of(dir.path() / "page.png"),
+                            [&](const std::string& bytes) { shown = bytes; });
+    ASSERT_EQ(asked.size(), 1u);
+    testsupport::put(text::pathOf(asked[0].first), kPng);
+    asked[0].second(true);
+    EXPECT_EQ(shown, kPng);
+    EXPECT_EQ(testsupport::bytesOf(dir.path() / "NowPlaying" / "cover.png"), kPng);
+}
+
 } // namespace

@@ -116,6 +116,21 @@ QStringList sorted(QStringList list) {
     return list;
 }
 
+// A list of count entries at path, entry i on the line lineOf(i); false when it cannot be written.
+bool writeList(const QString& path, int count, const std::function<QByteArray(int)>& lineOf) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray text;
+    for (int i = 0; i < count; ++i)
+        text += lineOf(i) + '\n';
+    return f.write(text) == text.size();
+}
+
+QByteArray missing(int i) {
+    return "missing/" + QByteArray::number(i) + ".ogg";
+}
+
 } // namespace
 
 TEST_F(Engine, ListsEntriesAsSoonAsTheUrlIsSet) {
@@ -457,14 +472,8 @@ TEST_F(Engine, ALongRunOfMissingEntriesLeavesTheEventLoopRunning) {
     // 100,000 entries, the first 3,000 of them missing, then a real one.
     QTemporaryDir dir;
     const QString list = dir.filePath(QStringLiteral("big.m3u"));
-    QFile f(list);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    QByteArray text;
-    for (int i = 0; i < 100000; ++i)
-        text += i == 3000 ? media(QStringLiteral("beep0.ogg")).toUtf8() + '\n'
-                          : "missing/" + QByteArray::number(i) + ".ogg\n";
-    f.write(text);
-    f.close();
+    const QByteArray beep = media(QStringLiteral("beep0.ogg")).toUtf8();
+    ASSERT_TRUE(writeList(list, 100000, [&](int i) { return i == 3000 ? beep : missing(i); }));
 
     int ticks = 0;
     QTimer ticker;
@@ -488,19 +497,12 @@ TEST_F(Engine, AHundredThousandMissingEntriesAndTheListItselfAreShownWholeAndPas
     // over a minute here: the window stays free all the while.)
     QTemporaryDir dir;
     const QString list = dir.filePath(QStringLiteral("hostile.m3u"));
-    QFile f(list);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    QByteArray text;
-    for (int i = 0; i < 100000; ++i) {
+    const QByteArray beep = media(QStringLiteral("beep0.ogg")).toUtf8();
+    ASSERT_TRUE(writeList(list, 100000, [&](int i) {
         if (i == 0 || i == 1001 || i == 99999)
-            text += "hostile.m3u\n";
-        else if (i == 2002)
-            text += media(QStringLiteral("beep0.ogg")).toUtf8() + '\n';
-        else
-            text += "missing/" + QByteArray::number(i) + ".ogg\n";
-    }
-    f.write(text);
-    f.close();
+            return QByteArray("hostile.m3u");
+        return i == 2002 ? beep : missing(i);
+    }));
 
     QElapsedTimer sinceTick;
     qint64 longestGap = 0;
@@ -522,11 +524,7 @@ TEST_F(Engine, AListOpenedWhileALongOneComesInHasOnlyItsOwnEntries) {
 
     QTemporaryDir dir;
     const QString big = dir.filePath(QStringLiteral("big.m3u"));
-    QFile f(big);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    for (int i = 0; i < 100000; ++i)
-        f.write("missing/" + QByteArray::number(i) + ".ogg\n");
-    f.close();
+    ASSERT_TRUE(writeList(big, 100000, missing));
     open(big);
     ASSERT_TRUE(waitUntil([&] { return !player->entries().empty(); }));
     ASSERT_TRUE(openList(media(QStringLiteral("list.m3u")), 3));
@@ -543,12 +541,8 @@ TEST_F(Engine, StopBeforeALongListStartsKeepsItStoppedUntilPlay) {
 
     QTemporaryDir dir;
     const QString big = dir.filePath(QStringLiteral("big.m3u"));
-    QFile f(big);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    const QByteArray entry = media(QStringLiteral("beep0.ogg")).toUtf8() + '\n';
-    for (int i = 0; i < 100000; ++i)
-        f.write(entry);
-    f.close();
+    const QByteArray beep = media(QStringLiteral("beep0.ogg")).toUtf8();
+    ASSERT_TRUE(writeList(big, 100000, [&](int) { return beep; }));
     open(big);
     player->stop();
     ASSERT_TRUE(waitUntil([&] { return player->entries().size() == 100000; }, 60000));
