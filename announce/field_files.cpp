@@ -181,8 +181,8 @@ void FieldFiles::putCover(const std::string& bytes) {
     if (type.empty())
         return removeCoversBut({});
     const std::string cover = "cover." + type;
-    if (write(text::pathOf(m_folder) / cover, bytes))
-        removeCoversBut(cover);
+    // One that cannot be written takes the last track's with it: better no cover than a wrong one.
+    removeCoversBut(write(text::pathOf(m_folder) / cover, bytes) ? cover : std::string());
 }
 
 // The link itself goes, never a file it points to.

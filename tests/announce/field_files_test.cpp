@@ -44,6 +44,7 @@ TEST(FieldFiles, FollowEachStartAndEmptyWhenNothingPlays) {
         std::string embedded = {}; // the picture the engine takes from the track
         bool address = false;      // a station's, not a file's
         std::string song = {};     // the track file's bytes
+        const char* blocked = {};  // a folder in NowPlaying where the cover would go
     };
     // An ID3v2.3 tag holding one front cover.
     const auto tagged = [](const std::string& picture) {
@@ -60,6 +61,7 @@ TEST(FieldFiles, FollowEachStartAndEmptyWhenNothingPlays) {
         {"in its tags", {{"cover.jpg", kJpeg}}, {{"cover.png", kPng}}, {}, false, tagged(kPng)},
         {"no known type", {{"cover.png", "GIF89a"}}, {}},
         {"embedded, no PNG", {{"cover.jpg", kJpeg}}, {{"cover.jpg", kJpeg}}, kJpeg},
+        {"cover unwritable", {{"cover.png", kPng}}, {}, {}, false, {}, "cover.png"},
     };
     testsupport::TempDir dir;
     settings::PlayOptions options{.format = "np !название", .fieldFiles = true};
@@ -82,6 +84,8 @@ TEST(FieldFiles, FollowEachStartAndEmptyWhenNothingPlays) {
         for (const auto& [name, bytes] : step.beside)
             testsupport::put(folder / name, bytes);
         testsupport::put(folder / "t.mp3", step.song);
+        if (step.blocked)
+            fs::create_directory(dir.path() / "NowPlaying" / step.blocked);
         embedded = step.embedded;
         played(step.address ? "http://r/s" : text::utf8Of(folder / "t.mp3"), step.what);
         expected = {{"artist.txt", "Ар ия"},
