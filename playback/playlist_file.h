@@ -44,6 +44,9 @@ std::vector<ListEntry> readPlaylist(const std::string& path);
 // file may still change how the head reads (its text encoding, .pls numbering): readPlaylist's
 // entries are the list's own.
 std::vector<ListEntry> readPlaylistHead(const std::string& path, std::size_t bytes);
+// The head a long list's first entry is read from: it parses in a blink, where the whole of a long
+// list takes a tenth of a second or more.
+constexpr std::size_t kListHeadBytes = 16 << 10;
 
 // The entries the bytes of a list of that kind hold, relative ones resolved against folder (left
 // relative when folder is empty). A list named in it is one entry here, not read. Lists travel

@@ -17,9 +17,6 @@ namespace {
 // takes in at once stays small, and the list it shows grows steadily.
 constexpr std::size_t kSliceEntries = 2048;
 constexpr auto kSliceTime = std::chrono::milliseconds(15);
-// The head of a list, read first for its first entry: it parses in a blink, where the whole of a
-// long list takes a tenth of a second or more.
-constexpr std::size_t kHeadBytes = 16 << 10;
 
 // What a list on disk may have the engine open: files and the web. Told directly, the engine also
 // opens pipes, devices and its own filters, which no list may reach.
@@ -192,7 +189,7 @@ void MpvFeed::read(const std::shared_ptr<Shared>& shared, MpvHandle& mpv,
     bool going = true;
     // In list order the first entry plays from the head while the whole is read.
     if (!shuffle) {
-        const auto head = playback::readPlaylistHead(file, kHeadBytes);
+        const auto head = playback::readPlaylistHead(file, playback::kListHeadBytes);
         if (!head.empty() && !playback::isPlaylistFile(head.front().url) &&
             mayOpenFromList(head.front().url))
             going = feeding.begin(head.front());

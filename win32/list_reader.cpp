@@ -17,11 +17,8 @@ std::vector<player::Entry> listEntries(const std::string& path) {
 
 namespace {
 
-// The head of a list reads in a blink, where the whole of a long one takes a second or more.
-constexpr std::size_t kHeadBytes = 16 << 10;
-
 std::optional<player::Entry> firstEntry(const std::string& path) {
-    const auto head = playback::readPlaylistHead(path, kHeadBytes);
+    const auto head = playback::readPlaylistHead(path, playback::kListHeadBytes);
     if (head.empty() || playback::isPlaylistFile(head.front().url))
         return std::nullopt;
     const auto& first = head.front();
